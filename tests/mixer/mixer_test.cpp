@@ -1,0 +1,522 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <thread>
+
+#include "sound/mixer.h"
+
+namespace zorvan {
+namespace {
+
+constexpr int kRate = 48000;
+
+std::shared_ptr<const PcmClip> constantClip(std::size_t frames, float value, int rate = kRate) {
+    auto clip = std::make_shared<PcmClip>();
+    clip->rate = rate;
+    clip->channels = 1;
+    clip->samples.assign(frames, value);
+    return clip;
+}
+
+// Sample i holds (i + 1) / 1024: the output tells the play position.
+std::shared_ptr<const PcmClip> rampClip(std::size_t frames, int rate = kRate) {
+    auto clip = std::make_shared<PcmClip>();
+    clip->rate = rate;
+    clip->channels = 1;
+    for (std::size_t i = 0; i < frames; ++i) clip->samples.push_back(static_cast<float>(i + 1) / 1024.0f);
+    return clip;
+}
+
+std::shared_ptr<const PcmClip> sineClip(std::size_t frames, double hz, int rate = kRate, float amplitude = 0.5f) {
+    auto clip = std::make_shared<PcmClip>();
+    clip->rate = rate;
+    clip->channels = 1;
+    for (std::size_t i = 0; i < frames; ++i)
+        clip->samples.push_back(amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * hz * i / rate)));
+    return clip;
+}
+
+// Which source frame a ramp-clip output sample came from.
+int sourceFrame(float sample) { return static_cast<int>(std::lround(sample * 1024.0f)) - 1; }
+
+struct Rendered {
+    std::vector<float> samples;
+    std::vector<Mixer::VoiceId> ended;
+    float left(std::size_t frame) const { return samples.at(2 * frame); }
+    float right(std::size_t frame) const { return samples.at(2 * frame + 1); }
+};
+
+Rendered render(Mixer& mixer, std::size_t frames) {
+    Rendered r;
+    r.samples.assign(2 * frames, 123.0f);  // render overwrites, never adds to what was there
+    mixer.render(r.samples.data(), frames, &r.ended);
+    return r;
+}
+
+double db(double gain) { return 20.0 * std::log10(gain); }
+
+TEST(Mixer, NewVoiceDefaults) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(10, 0.5f, 22050));
+    EXPECT_NE(id, 0u);
+    EXPECT_FALSE(mixer.isPlaying(id));
+    EXPECT_FALSE(mixer.isLooping(id));
+    EXPECT_EQ(mixer.volume(id), 0);
+    EXPECT_EQ(mixer.pan(id), 0);
+    EXPECT_EQ(mixer.frequency(id), 22050);
+    auto out = render(mixer, 4);
+    for (float s : out.samples) EXPECT_EQ(s, 0.0f);
+}
+
+TEST(Mixer, VolumeIsHundredthsOfADecibel) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(10000, 0.5f));
+    for (std::int32_t volume : {0, -300, -600, -2000, -4000, -9000}) {
+        mixer.setVolume(id, volume);
+        mixer.stop(id);
+        mixer.rewind(id);
+        mixer.play(id, false);
+        auto out = render(mixer, 16);
+        EXPECT_NEAR(db(out.left(8) / 0.5), volume / 100.0, 0.01) << volume;
+        EXPECT_NEAR(db(out.right(8) / 0.5), volume / 100.0, 0.01) << volume;
+    }
+    mixer.setVolume(id, -10000);
+    render(mixer, 1000);  // past the glide
+    auto out = render(mixer, 16);
+    for (float s : out.samples) EXPECT_EQ(s, 0.0f);
+    EXPECT_TRUE(mixer.isPlaying(id));
+}
+
+TEST(Mixer, VolumeAndPanAreClampedToTheirRanges) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(10, 0.5f));
+    mixer.setVolume(id, 500);
+    EXPECT_EQ(mixer.volume(id), 0);
+    mixer.setVolume(id, -20000);
+    EXPECT_EQ(mixer.volume(id), -10000);
+    mixer.setPan(id, 12000);
+    EXPECT_EQ(mixer.pan(id), 10000);
+    mixer.setPan(id, -12000);
+    EXPECT_EQ(mixer.pan(id), -10000);
+    mixer.setPan(id, -1234);
+    EXPECT_EQ(mixer.pan(id), -1234);
+}
+
+TEST(Mixer, PanAttenuatesTheOtherSide) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(10000, 0.5f));
+    mixer.play(id, true);
+    struct Case {
+        std::int32_t pan, volume;
+        double leftDb, rightDb;
+    };
+    for (const Case& c : {Case{-3000, 0, 0, -30}, Case{2500, 0, -25, 0}, Case{1000, -600, -16, -6},
+                          Case{-700, -1000, -10, -17}}) {
+        mixer.setPan(id, c.pan);
+        mixer.setVolume(id, c.volume);
+        render(mixer, 1000);  // past the glide
+        auto out = render(mixer, 8);
+        EXPECT_NEAR(db(out.left(4) / 0.5), c.leftDb, 0.01) << c.pan;
+        EXPECT_NEAR(db(out.right(4) / 0.5), c.rightDb, 0.01) << c.pan;
+    }
+    mixer.setVolume(id, 0);
+    mixer.setPan(id, 10000);
+    render(mixer, 1000);
+    auto right = render(mixer, 8);
+    EXPECT_EQ(right.left(4), 0.0f);
+    EXPECT_FLOAT_EQ(right.right(4), 0.5f);
+    mixer.setPan(id, -10000);
+    render(mixer, 1000);
+    auto left = render(mixer, 8);
+    EXPECT_FLOAT_EQ(left.left(4), 0.5f);
+    EXPECT_EQ(left.right(4), 0.0f);
+}
+
+TEST(Mixer, StereoClipKeepsItsChannels) {
+    Mixer mixer(kRate);
+    auto clip = std::make_shared<PcmClip>();
+    clip->rate = kRate;
+    clip->channels = 2;
+    for (int i = 0; i < 100; ++i) clip->samples.insert(clip->samples.end(), {0.5f, -0.25f});
+    auto id = mixer.create(clip);
+    mixer.setPan(id, 600);
+    mixer.play(id, false);
+    auto out = render(mixer, 10);
+    EXPECT_NEAR(db(out.left(5) / 0.5), -6.0, 0.01);
+    EXPECT_FLOAT_EQ(out.right(5), -0.25f);
+}
+
+TEST(Mixer, SineAmplitudeFollowsVolume) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(sineClip(kRate, 1000));
+    mixer.setVolume(id, -1200);
+    mixer.play(id, true);
+    auto out = render(mixer, 4800);
+    float peak = 0;
+    for (std::size_t i = 0; i < 4800; ++i) peak = std::max(peak, std::fabs(out.left(i)));
+    EXPECT_NEAR(db(peak / 0.5), -12.0, 0.05);
+}
+
+TEST(Mixer, ParameterChangesGlideBriefly) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(kRate, 0.5f));
+    mixer.play(id, false);
+    render(mixer, 100);
+    mixer.setVolume(id, -2000);
+    auto out = render(mixer, 480);
+    // No jump: each step is small, and the target is reached within 5 ms.
+    float previous = 0.5f;
+    for (std::size_t i = 0; i < 480; ++i) {
+        EXPECT_LE(std::fabs(out.left(i) - previous), 0.01f) << i;
+        previous = out.left(i);
+    }
+    EXPECT_FLOAT_EQ(out.left(240), 0.05f);
+    EXPECT_FLOAT_EQ(out.left(479), 0.05f);
+}
+
+TEST(Mixer, DoubleFrequencyEndsInHalfTheFrames) {
+    for (int factor : {1, 2, 4}) {
+        Mixer mixer(kRate);
+        auto id = mixer.create(constantClip(1000, 0.5f, 24000));
+        mixer.setFrequency(id, 24000 * factor);
+        EXPECT_EQ(mixer.frequency(id), 24000 * factor);
+        mixer.play(id, false);
+        // 1000 frames at 24 kHz last 2000 output frames at 48 kHz, half as long at twice the rate.
+        const std::size_t expected = 2000 / factor;
+        EXPECT_EQ(mixer.framesUntilNextEnd(), expected);
+        auto first = render(mixer, expected - 1);
+        EXPECT_TRUE(first.ended.empty());
+        EXPECT_TRUE(mixer.isPlaying(id));
+        auto last = render(mixer, 10);
+        ASSERT_EQ(last.ended, std::vector<Mixer::VoiceId>{id});
+        EXPECT_FALSE(mixer.isPlaying(id));
+        EXPECT_NE(last.left(0), 0.0f);
+        EXPECT_EQ(last.left(1), 0.0f);
+    }
+}
+
+TEST(Mixer, FrequencyChangesPitch) {
+    // A 1 kHz tone recorded at 24 kHz, played at 36 kHz on a 48 kHz device, sounds at 1.5 kHz.
+    Mixer mixer(kRate);
+    auto id = mixer.create(sineClip(24000, 1000, 24000));
+    mixer.setFrequency(id, 36000);
+    mixer.play(id, true);
+    auto out = render(mixer, kRate);
+    int crossings = 0;
+    for (std::size_t i = 1; i < static_cast<std::size_t>(kRate); ++i)
+        if ((out.left(i - 1) < 0) != (out.left(i) < 0)) ++crossings;
+    EXPECT_NEAR(crossings / 2.0, 1500.0, 2.0);
+}
+
+TEST(Mixer, FrequencyIsStoredAsGivenButClampedWhenMixing) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(constantClip(48000, 0.5f));
+    mixer.setFrequency(id, 50);
+    EXPECT_EQ(mixer.frequency(id), 50);
+    mixer.play(id, false);
+    // One second of sound lasts 480 s at 100 Hz and 0.24 s at 200 kHz.
+    EXPECT_NEAR(static_cast<double>(*mixer.framesUntilNextEnd()), 48000.0 * 480.0, 2.0);
+    mixer.setFrequency(id, 1000000);
+    EXPECT_EQ(mixer.frequency(id), 1000000);
+    EXPECT_NEAR(static_cast<double>(*mixer.framesUntilNextEnd()), 11520.0, 1.0);
+    mixer.setFrequency(id, -5);
+    EXPECT_EQ(mixer.frequency(id), -5);
+    EXPECT_NEAR(static_cast<double>(*mixer.framesUntilNextEnd()), 48000.0 * 480.0, 2.0);
+}
+
+TEST(Mixer, ResamplesWithLinearInterpolation) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(100));
+    mixer.setFrequency(id, kRate / 4);
+    mixer.play(id, false);
+    auto out = render(mixer, 12);
+    for (std::size_t i = 0; i < 12; ++i) EXPECT_FLOAT_EQ(out.left(i), (1.0f + i / 4.0f) / 1024.0f) << i;
+}
+
+TEST(Mixer, OneShotEndsStoppedAtTheStartAndReplaysWithoutRewind) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(50));
+    mixer.play(id, false);
+    EXPECT_TRUE(mixer.isPlaying(id));
+    auto out = render(mixer, 60);
+    EXPECT_EQ(out.ended, std::vector<Mixer::VoiceId>{id});
+    EXPECT_EQ(sourceFrame(out.left(49)), 49);
+    EXPECT_EQ(out.left(50), 0.0f);
+    EXPECT_FALSE(mixer.isPlaying(id));
+    EXPECT_FALSE(mixer.isLooping(id));
+    EXPECT_EQ(mixer.framesUntilNextEnd(), std::nullopt);
+    mixer.play(id, false);
+    auto again = render(mixer, 5);
+    EXPECT_EQ(sourceFrame(again.left(0)), 0);
+}
+
+TEST(Mixer, LoopWrapsUntilStopped) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(50));
+    mixer.play(id, true);
+    EXPECT_FALSE(mixer.isPlaying(id));
+    EXPECT_TRUE(mixer.isLooping(id));
+    EXPECT_EQ(mixer.framesUntilNextEnd(), std::nullopt);
+    auto out = render(mixer, 175);
+    EXPECT_TRUE(out.ended.empty());
+    for (std::size_t i = 0; i < 175; ++i) ASSERT_EQ(sourceFrame(out.left(i)), static_cast<int>(i % 50)) << i;
+    mixer.stop(id);
+    EXPECT_FALSE(mixer.isLooping(id));
+    auto silent = render(mixer, 10);
+    for (float s : silent.samples) EXPECT_EQ(s, 0.0f);
+}
+
+TEST(Mixer, LoopSeamInterpolatesIntoTheFirstFrame) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(4));
+    mixer.setFrequency(id, kRate / 2);
+    mixer.play(id, true);
+    auto out = render(mixer, 10);
+    // Source positions 0, .5, 1, ... 3, 3.5, 4=0: at 3.5 halfway between the last and the first.
+    EXPECT_FLOAT_EQ(out.left(7), (4.0f + 1.0f) / 2.0f / 1024.0f);
+    EXPECT_FLOAT_EQ(out.left(8), 1.0f / 1024.0f);
+
+    // A whole number of periods looped at an odd rate has no click at the seam.
+    Mixer sine(kRate);
+    auto tone = sine.create(sineClip(480, 400));  // 4 periods
+    sine.setFrequency(tone, 37123);
+    sine.play(tone, true);
+    auto wave = render(sine, 4800);
+    const float maxStep = 0.5f * 2.0f * static_cast<float>(std::numbers::pi) * 400.0f * 37123.0f / kRate / kRate;
+    for (std::size_t i = 1; i < 4800; ++i)
+        ASSERT_LE(std::fabs(wave.left(i) - wave.left(i - 1)), maxStep * 1.01f) << i;
+}
+
+TEST(Mixer, SwitchingALoopToOnceEndsAtTheEnd) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(50));
+    mixer.play(id, true);
+    render(mixer, 70);  // at frame 20 of the second pass
+    mixer.play(id, false);
+    EXPECT_TRUE(mixer.isPlaying(id));
+    EXPECT_EQ(mixer.framesUntilNextEnd(), 30u);
+    auto out = render(mixer, 40);
+    EXPECT_EQ(sourceFrame(out.left(0)), 20);
+    EXPECT_EQ(out.ended, std::vector<Mixer::VoiceId>{id});
+    mixer.play(id, false);
+    mixer.play(id, true);
+    EXPECT_TRUE(mixer.isLooping(id));
+    EXPECT_FALSE(mixer.isPlaying(id));
+}
+
+TEST(Mixer, StopKeepsThePositionAndRewindKeepsTheState) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(500));
+    mixer.play(id, false);
+    render(mixer, 100);
+    mixer.stop(id);
+    EXPECT_FALSE(mixer.isPlaying(id));
+    auto silent = render(mixer, 10);
+    for (float s : silent.samples) EXPECT_EQ(s, 0.0f);
+    mixer.play(id, false);
+    EXPECT_EQ(sourceFrame(render(mixer, 1).left(0)), 100);
+
+    mixer.rewind(id);  // while playing: keeps playing from the start
+    EXPECT_TRUE(mixer.isPlaying(id));
+    EXPECT_EQ(sourceFrame(render(mixer, 1).left(0)), 0);
+
+    render(mixer, 49);
+    mixer.stop(id);
+    mixer.rewind(id);  // while stopped: stays silent
+    EXPECT_FALSE(mixer.isPlaying(id));
+    for (float s : render(mixer, 5).samples) EXPECT_EQ(s, 0.0f);
+    mixer.play(id, false);
+    EXPECT_EQ(sourceFrame(render(mixer, 1).left(0)), 0);
+}
+
+TEST(Mixer, PlayOnAPlayingVoiceNeitherRestartsNorDoubles) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(500));
+    mixer.play(id, false);
+    render(mixer, 100);
+    mixer.play(id, false);
+    mixer.play(id, false);
+    auto out = render(mixer, 1);
+    EXPECT_FLOAT_EQ(out.left(0), 101.0f / 1024.0f);  // frame 100, once
+    EXPECT_EQ(mixer.framesUntilNextEnd(), 399u);
+}
+
+TEST(Mixer, EndingsAreReportedInTheOrderTheyHappened) {
+    Mixer mixer(kRate);
+    auto a = mixer.create(constantClip(300, 0.1f));
+    auto b = mixer.create(constantClip(100, 0.1f));
+    auto c = mixer.create(constantClip(200, 0.1f));
+    auto d = mixer.create(constantClip(100, 0.1f));
+    for (auto id : {a, b, c, d}) mixer.play(id, false);
+    EXPECT_EQ(mixer.framesUntilNextEnd(), 100u);
+    auto out = render(mixer, 1000);
+    EXPECT_EQ(out.ended, (std::vector<Mixer::VoiceId>{b, d, c, a}));
+    for (auto id : {a, b, c, d}) mixer.play(id, false);
+    std::vector<Mixer::VoiceId> ended;
+    mixer.advance(1000, &ended);
+    EXPECT_EQ(ended, (std::vector<Mixer::VoiceId>{b, d, c, a}));
+}
+
+TEST(Mixer, ReleaseSilencesAtOnceAndIdsAreNeverReused) {
+    Mixer mixer(kRate);
+    auto a = mixer.create(constantClip(1000, 0.5f));
+    auto b = mixer.create(constantClip(1000, 0.25f));
+    mixer.play(a, true);
+    mixer.play(b, true);
+    EXPECT_FLOAT_EQ(render(mixer, 1).left(0), 0.75f);
+    mixer.release(a);
+    EXPECT_FLOAT_EQ(render(mixer, 1).left(0), 0.25f);
+    EXPECT_FALSE(mixer.isLooping(a));
+    mixer.release(a);  // unknown ids are ignored everywhere
+    mixer.play(a, true);
+    mixer.setVolume(a, -100);
+    EXPECT_EQ(mixer.volume(a), 0);
+    auto c = mixer.create(constantClip(10, 0.5f));
+    EXPECT_NE(c, a);
+    EXPECT_NE(c, b);
+    EXPECT_GT(c, b);
+}
+
+TEST(Mixer, EmptyAndMissingClipsAreSilentAndEndAtOnce) {
+    Mixer mixer(kRate);
+    auto empty = mixer.create(std::make_shared<PcmClip>());
+    auto none = mixer.create(nullptr);
+    mixer.play(empty, false);
+    mixer.play(none, true);
+    EXPECT_EQ(mixer.framesUntilNextEnd(), 1u);
+    auto out = render(mixer, 8);
+    EXPECT_EQ(out.ended, std::vector<Mixer::VoiceId>{empty});
+    for (float s : out.samples) EXPECT_EQ(s, 0.0f);
+    EXPECT_TRUE(mixer.isLooping(none));
+}
+
+// The simulated platform advances instead of rendering; both must move voices identically.
+TEST(Mixer, AdvanceAgreesWithRender) {
+    std::mt19937 rng(99);
+    Mixer heard(44100), simulated(44100);
+    std::vector<Mixer::VoiceId> ids;
+    for (int i = 0; i < 12; ++i) {
+        auto clip = rampClip(200 + rng() % 3000, 8000 + static_cast<int>(rng() % 40000));
+        auto id = heard.create(clip);
+        EXPECT_EQ(simulated.create(clip), id);
+        ids.push_back(id);
+    }
+    for (int round = 0; round < 400; ++round) {
+        const auto id = ids[rng() % ids.size()];
+        switch (rng() % 6) {
+            case 0: {
+                const bool loop = rng() % 3 == 0;
+                heard.play(id, loop);
+                simulated.play(id, loop);
+                break;
+            }
+            case 1: {
+                const auto hz = static_cast<std::int32_t>(50 + rng() % 120000);
+                heard.setFrequency(id, hz);
+                simulated.setFrequency(id, hz);
+                break;
+            }
+            case 2:
+                heard.stop(id);
+                simulated.stop(id);
+                break;
+            case 3:
+                heard.rewind(id);
+                simulated.rewind(id);
+                break;
+            default:
+                break;
+        }
+        std::size_t frames = 1 + rng() % 2000;
+        if (rng() % 4 == 0) {
+            // Jump straight to the next ending, as the simulated clock does.
+            auto next = simulated.framesUntilNextEnd();
+            if (next) {
+                EXPECT_EQ(heard.framesUntilNextEnd(), next);
+                frames = *next;
+                std::vector<Mixer::VoiceId> before;
+                simulated.advance(frames - 1, &before);
+                EXPECT_TRUE(before.empty());
+                std::vector<float> out(2 * (frames - 1) + 2);
+                heard.render(out.data(), frames - 1, &before);
+                EXPECT_TRUE(before.empty());
+                frames = 1;
+            }
+        }
+        std::vector<Mixer::VoiceId> endedHeard, endedSimulated;
+        std::vector<float> out(2 * frames);
+        heard.render(out.data(), frames, &endedHeard);
+        simulated.advance(frames, &endedSimulated);
+        ASSERT_EQ(endedHeard, endedSimulated) << round;
+        ASSERT_EQ(heard.framesUntilNextEnd(), simulated.framesUntilNextEnd()) << round;
+        for (auto v : ids) ASSERT_EQ(heard.isPlaying(v), simulated.isPlaying(v)) << round;
+    }
+    // Same positions: a one-shot from every voice ends at the same frame in both.
+    for (auto v : ids) {
+        heard.play(v, false);
+        simulated.play(v, false);
+        ASSERT_EQ(heard.framesUntilNextEnd(), simulated.framesUntilNextEnd());
+        heard.stop(v);
+        simulated.stop(v);
+    }
+}
+
+TEST(Mixer, AdvanceOverLongLoopsStaysExact) {
+    Mixer a(kRate), b(kRate);
+    auto clip = rampClip(777);
+    auto ia = a.create(clip), ib = b.create(clip);
+    for (Mixer* m : {&a, &b}) {
+        m->setFrequency(m == &a ? ia : ib, 33333);
+        m->play(m == &a ? ia : ib, true);
+    }
+    a.advance(1000000007);
+    for (int i = 0; i < 1000; ++i) b.advance(999999);
+    b.advance(1000000007 - 1000 * 999999);
+    a.play(ia, false);
+    b.play(ib, false);
+    EXPECT_EQ(a.framesUntilNextEnd(), b.framesUntilNextEnd());
+}
+
+TEST(Mixer, RenderAndControlFromTwoThreads) {
+    Mixer mixer(kRate);
+    std::vector<Mixer::VoiceId> ids;
+    for (int i = 0; i < 8; ++i) ids.push_back(mixer.create(sineClip(4800, 200 + 50 * i)));
+    std::atomic<bool> done{false};
+    std::thread audio([&] {
+        std::vector<float> out(2 * 480);
+        std::vector<Mixer::VoiceId> ended;
+        ended.reserve(64);
+        while (!done) {
+            mixer.render(out.data(), 480, &ended);
+            ended.clear();
+        }
+    });
+    std::mt19937 rng(5);
+    for (int i = 0; i < 20000; ++i) {
+        auto id = ids[rng() % ids.size()];
+        switch (rng() % 7) {
+            case 0: mixer.play(id, rng() % 2); break;
+            case 1: mixer.stop(id); break;
+            case 2: mixer.rewind(id); break;
+            case 3: mixer.setVolume(id, -static_cast<std::int32_t>(rng() % 10001)); break;
+            case 4: mixer.setPan(id, static_cast<std::int32_t>(rng() % 20001) - 10000); break;
+            case 5: mixer.setFrequency(id, static_cast<std::int32_t>(rng() % 100000)); break;
+            default:
+                if (i % 500 == 0) {
+                    mixer.release(id);
+                    ids.erase(std::find(ids.begin(), ids.end(), id));
+                    ids.push_back(mixer.create(sineClip(2400, 300)));
+                }
+        }
+    }
+    done = true;
+    audio.join();
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace zorvan
