@@ -1,0 +1,144 @@
+#pragma once
+// The main form: the game's root object. It lives for the whole run, owns every module of
+// the game, carries the timers that drive the race, receives every key press and holds the
+// shared state of the running game that the other modules read and write.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/event_loop.h"
+#include "platform/ports.h"
+#include "sound/sound_system.h"
+#include "sound/number_system.h"
+#include "sound/version.h"
+#include "menus/menus.h"
+#include "menus/key_map.h"
+
+namespace zorvan {
+
+// The statistics counters of one game, zeroed by newGame and reported at its end.
+struct GameStats {
+    std::int16_t lazerCollected = 0, brakesCollected = 0, repairsCollected = 0;
+    std::int16_t lazerUsed = 0, brakesUsed = 0, repairsUsed = 0;
+    std::int32_t carsAvoided = 0, carsBlasted = 0;
+    std::int32_t earnedPosition = 0;  // place in the local top ten, 0 for none
+};
+
+class MainForm {
+public:
+    explicit MainForm(Platform& platform);
+    ~MainForm();
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    // Start-up to the main menu, then the message loop until the program ends.
+    [[noreturn]] void run();
+    // Start-up only (Form_Load): returns with the main menu open.
+    void Form_Load();
+    void Form_KeyDown(int keyCode);
+    // The last words of the program when its window is closed or it is told to end.
+    void Form_Unload();
+
+    void exitGame();
+    void errorShow();
+    void shower(std::string_view wichErr);
+    void toggleTheme();
+    void speakHighScore();
+    void speakLevel();
+    void speakLifes();
+    void speakStatus();
+    void speakPoints();
+    void loadHighScore();
+    void saveHighScore();  // a store that refuses it ends the program with a message box
+
+    // Main menu entries owned by the saved game, the online scores and the top ten.
+    void loadSavedGame();
+    void scoreStuf();
+    void openTopTenMenu();
+    // Keys for the top-ten menu and list; false when neither is open.
+    bool topTenKeyDown(int keyCode);
+    // Leaving from the main menu: the score client forgets the pending score.
+    void leaveScoreClient();
+
+    // ---- The race: game/race.cpp and the modules of car/ and traffic/ ----
+    // Sets the handlers of the race timers; called once by the constructor.
+    void wireRaceTimers();
+    // Keys while a bonus round or a game runs (bonus, racing, paused, exit prompt).
+    // False when neither is on, so the menus get the key.
+    bool raceKeyDown(int keyCode);
+    void newGame();
+    // The end of a game reached from the exit prompt or game over: back to the menus.
+    // (Declared by the race code as it needs; add members below this line.)
+
+    // Ends the program now; status 0 is a normal exit.
+    [[noreturn]] void endProgram(int status, const std::string& message = {});
+    // A fatal stop reported to the player: a message box, then the end with status 1.
+    [[noreturn]] void fatal(const std::string& title, const std::string& text);
+
+    Platform& platform;
+    EventLoop loop;
+
+    // Modules, in the order they are built.
+    SoundSystem sound;     // sound device, banks, playWave
+    NumberSystem numbers;  // the spoken-number queue
+    VersionControl version;
+    Menus menus;           // main, car, difficulty and lg menus; soundBusy
+    KeyMap keyMap;         // the eleven game keys and the key-map menu
+
+    // Timers, all disabled with interval 0 at start.
+    Timer& tmrVoss;
+    Timer& tmrGo;
+    Timer& tmrComp;
+    Timer& tmrRace;
+    Timer& tmrWoosh;
+    Timer& tmrScomp;
+    Timer& tmrSrace;
+    Timer& tmrSwoosh;
+    Timer& tmrAccelerate;
+    Timer& tmrHole;
+    Timer& tmrItem;
+    Timer& tmrBonus;
+    Timer& tmrBstart;
+
+    // Shared state of the running game.
+    std::int16_t comp_position = 0;  // lane of the approaching computer car: -3, 0, 3
+    bool comp_passed = false;        // the computer car is fading away behind the player
+    std::int16_t carindex = 0;       // type 1-4 of the approaching computer car, 0 none
+    std::int16_t key_k = 0;          // the last key pressed; 0 = none since cleared
+    std::string mode = "tetriss";    // sound theme: "tetriss" or "arcade"
+    std::int16_t m_x = 0;            // distance run in this level
+    std::int16_t m_lifes = 0;
+    std::int16_t m_lap = 0;          // distance run in this level; 51 or more ends it
+    float m_speed = 0;               // added to the distance every second
+    std::int16_t itemposition = 0;   // lane of the item on the road
+    std::int32_t speed = 0;          // interval of tmrRace and tmrWoosh, ms
+    std::int32_t levels = 0;
+    bool hasStarted = false;  // the player car was started with the start key
+    bool newscore = false;    // the points passed the all-time high score in this game
+    bool skidding = false;    // tmrAccelerate is in use for this car type
+    bool inprog = false;      // a computer car is on the road
+    std::int16_t carinprog = 0;  // number 1-3 of the computer car last launched, 0 none
+    bool game = false;
+    bool pause = false;
+    bool inExitPrompt = false;
+    std::int32_t points = 0;
+    bool hasSaved = false;  // saved in the current level
+    GameStats stats;
+
+    std::int32_t highScore = 0;  // the all-time high score
+
+    // The profile read from config.dat.
+    std::string profileName, profileEmail, profileCountry;
+
+    // The whole program folder path of a file ("sounds/speech/level.wav"), as the speech
+    // queue takes full paths.
+    std::string programPath(std::string_view name);
+
+private:
+    void getTheSettings();
+    void playOpeningSound(SoundSlot sound);
+};
+
+}  // namespace zorvan

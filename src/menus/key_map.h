@@ -1,0 +1,67 @@
+#pragma once
+// The eleven game keys, kept in keys.dat, and the spoken key-map menu that remaps them.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zorvan {
+
+class MainForm;
+
+// The codes of keys.dat, in file order: kstart, kleft, kright, kstop, kaction, kscore,
+// klevel, klifes, kstats, kinventory, kpause.
+using KeyCodes = std::array<std::int16_t, 11>;
+
+inline constexpr KeyCodes kDefaultKeys{38, 37, 39, 40, 17, 16, 9, 76, 13, 73, 80};
+
+// One number per line (CR LF or LF), blanks around it skipped; lines after the eleventh are
+// ignored. Nothing when a line is missing, is not a whole number or does not fit 16 bits.
+std::optional<KeyCodes> parseKeysFile(std::string_view bytes);
+// Each code between a sign place (blank, or '-') and a trailing blank, lines ended by CR LF.
+std::string formatKeysFile(const KeyCodes& codes);
+
+class KeyMap {
+public:
+    static constexpr std::array<std::string_view, 11> kActionNames{
+        "kstart", "kleft",  "kright", "kstop",      "kaction", "kscore",
+        "klevel", "klifes", "kstats", "kinventory", "kpause"};
+
+    explicit KeyMap(MainForm& form) : form_(form) {}
+    KeyMap(const KeyMap&) = delete;
+    KeyMap& operator=(const KeyMap&) = delete;
+
+    void loadKeys();  // a missing or damaged keys.dat ends the program with a message box
+    void saveKeys();  // errors are ignored: the codes in memory stay in force
+    void openKeyMenu();
+    void keyMenuPrevious();
+    void keyMenuNext();
+    void keyMenuJump(std::string_view direction);  // "up" or "down"
+    void keyMenuSelect();
+    void stopKeyMenuSounds();
+    void restoreDefaultKeys();
+    // Waits for the next key, whatever it is, and gives it to the action ("kstart", ...).
+    void remapKey(std::string_view action);
+
+    KeyCodes codes() const;
+    void setCodes(const KeyCodes& codes);
+
+    // Virtual-key codes, in the order of keys.dat and of the menu entries 1 to 11.
+    std::int16_t kstart = 0, kleft = 0, kright = 0, kstop = 0, kaction = 0, kscore = 0,
+                 klevel = 0, klifes = 0, kstats = 0, kinventory = 0, kpause = 0;
+
+    bool keyMenuActive = false;
+    bool waitingForKey = false;  // remapKey waits for the new key
+    std::int16_t keyMenuIndex = 0;  // 1..13: the eleven actions, restore defaults, back
+    std::int16_t keyMenuCount = 0;  // 13 once the menu was opened
+
+private:
+    std::int16_t* codeOf(std::string_view action);
+    void playKeyMenuEntry(std::int16_t entry);
+
+    MainForm& form_;
+};
+
+}  // namespace zorvan

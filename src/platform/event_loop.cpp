@@ -1,0 +1,90 @@
+#include "platform/event_loop.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/ports.h"
+
+namespace zorvan {
+
+void Timer::setInterval(int ms) {
+    interval_ = ms;
+    restart();
+}
+
+void Timer::setEnabled(bool on) {
+    if (on == enabled_) return;
+    enabled_ = on;
+    restart();
+}
+
+void Timer::restart() {
+    if (armed()) due_ = loop_.now() + std::max(interval_, kFloorMs);
+}
+
+EventLoop::EventLoop(Platform& platform) : platform_(platform) {}
+
+std::int64_t EventLoop::now() { return platform_.nowMs(); }
+
+Timer& EventLoop::addTimer(std::string name) {
+    timers_.push_back(std::unique_ptr<Timer>(
+        new Timer(*this, std::move(name), static_cast<std::uint32_t>(timers_.size()))));
+    return *timers_.back();
+}
+
+bool EventLoop::deliverKeys() {
+    bool delivered = false;
+    while (auto key = platform_.takeKey()) {
+        delivered = true;
+        if (keyHandler_) keyHandler_(*key);
+    }
+    return delivered;
+}
+
+bool EventLoop::deliverTimers() {
+    const std::int64_t t = now();
+    std::vector<Timer*> due;
+    for (auto& timer : timers_)
+        if (timer->armed() && !timer->inHandler_ && timer->due_ <= t) due.push_back(timer.get());
+    if (due.empty()) return false;
+    std::stable_sort(due.begin(), due.end(), [](const Timer* a, const Timer* b) {
+        return a->due_ != b->due_ ? a->due_ < b->due_ : a->order_ < b->order_;
+    });
+    for (Timer* timer : due) {
+        // An earlier handler may have stopped, re-armed or be running this timer already.
+        if (!timer->armed() || timer->inHandler_ || timer->due_ > t) continue;
+        // One tick however late: the next one counts from now.
+        timer->due_ = now() + std::max(timer->interval_, Timer::kFloorMs);
+        timer->inHandler_ = true;
+        struct Reset {
+            Timer* timer;
+            ~Reset() { timer->inHandler_ = false; }
+        } reset{timer};
+        if (timer->handler_) timer->handler_();
+    }
+    return true;
+}
+
+std::int64_t EventLoop::nextDue() const {
+    std::int64_t next = std::numeric_limits<std::int64_t>::max();
+    for (auto& timer : timers_)
+        if (timer->armed() && !timer->inHandler_) next = std::min(next, timer->due_);
+    return next;
+}
+
+void EventLoop::pump() {
+    if (!closing_ && platform_.closeRequested()) {
+        closing_ = true;
+        if (closeHandler_) closeHandler_();
+        throw ProgramEnd{0, {}};
+    }
+    bool delivered = deliverKeys();
+    delivered = deliverTimers() || delivered;
+    if (!delivered) platform_.idleUntil(nextDue());
+}
+
+void EventLoop::run() {
+    for (;;) pump();
+}
+
+}  // namespace zorvan

@@ -1,0 +1,34 @@
+#pragma once
+// The per-user settings store: one INI file per application in a folder
+// ($XDG_CONFIG_HOME, else ~/.config), "[section]" headers and "key=value" lines.
+// Every write rewrites the file through a temporary file and a rename.
+
+#include <filesystem>
+
+#include "platform/ports.h"
+
+namespace zorvan {
+
+class IniSettingsStore final : public SettingsStore {
+public:
+    explicit IniSettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    // $XDG_CONFIG_HOME, or ~/.config when it is unset or empty.
+    static std::filesystem::path defaultFolder();
+
+    std::string get(std::string_view app, std::string_view section, std::string_view key,
+                    std::string_view fallback) override;
+    bool set(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override;
+    bool remove(std::string_view app, std::string_view section, std::string_view key) override;
+
+private:
+    std::filesystem::path fileOf(std::string_view app) const;
+    std::filesystem::path folder_;
+};
+
+// Values may hold any byte (the saved game's identity is enciphered): control bytes and
+// the backslash are written as \xHH, so one value always stays on one line.
+std::string escapeIniValue(std::string_view value);
+std::string unescapeIniValue(std::string_view text);
+
+}  // namespace zorvan

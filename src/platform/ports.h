@@ -1,0 +1,106 @@
+#pragma once
+// The ports through which the game core reaches the machine. Two adapters implement them:
+// platform/sdl (a real window, keyboard, audio device, libcurl, files) and platform/sim
+// (virtual clock, scripted keys, offline mix, event log). The core never talks to SDL,
+// curl or the file system directly.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zorvan {
+
+class Mixer;
+
+// Ends the program from wherever it is, however deep in nested waits; caught in main().
+struct ProgramEnd {
+    int status = 0;           // 0 normal exit, non-zero fatal stop
+    std::string message;      // one line for stderr on a fatal stop
+};
+
+enum class MessageIcon { None, Information, Warning, Critical };
+
+// Per-user store of string settings, addressed by application, section and key.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual std::string get(std::string_view app, std::string_view section, std::string_view key,
+                            std::string_view fallback) = 0;
+    // False when the value could not be stored (the caller tells the player).
+    virtual bool set(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value) = 0;
+    // False when the store could not be rewritten; removing what is not there succeeds.
+    virtual bool remove(std::string_view app, std::string_view section, std::string_view key) = 0;
+};
+
+// The program folder. Names are relative to it with '/' separators ("sounds/menu/m1.wav").
+class Files {
+public:
+    virtual ~Files() = default;
+    virtual bool exists(std::string_view name) = 0;  // a regular file
+    virtual std::optional<std::string> read(std::string_view name) = 0;
+    // Replaces the file whole through a temporary file and a rename: either the new content
+    // is in place or the old one is untouched. False when it could not be written.
+    virtual bool write(std::string_view name, std::string_view bytes) = 0;
+    virtual std::string absolutePath(std::string_view name) = 0;
+};
+
+struct HttpReply {
+    bool ok = false;     // a reply arrived (whatever its status)
+    int status = 0;      // HTTP status when ok
+    std::string body;
+    std::string error;   // why nothing arrived, when !ok
+};
+
+class Http {
+public:
+    virtual ~Http() = default;
+    // GET with a connect time-out of 5 s and a whole-request time-out of 10 s.
+    virtual HttpReply get(const std::string& url) = 0;
+    // True when a TCP connection to the URL's host and port opens within timeoutMs.
+    virtual bool canConnect(const std::string& url, int timeoutMs) = 0;
+};
+
+// The date and time of day as the player's system writes them.
+struct LocalDateTime {
+    std::string shortDate;  // e.g. "07/12/2026"
+    std::string longTime;   // e.g. "14:05:09"
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Monotonic milliseconds since the platform started.
+    virtual std::int64_t nowMs() = 0;
+    // Waits until a key is pending, a one-shot sound ends, the program is asked to close,
+    // or the clock reaches deadlineMs, whichever comes first. The simulated platform jumps
+    // its clock instead of waiting.
+    virtual void idleUntil(std::int64_t deadlineMs) = 0;
+    // The next pending key press (Windows virtual-key code), in the order pressed.
+    virtual std::optional<int> takeKey() = 0;
+    // The window was closed, or SIGINT/SIGTERM arrived.
+    virtual bool closeRequested() = 0;
+
+    virtual Mixer& mixer() = 0;
+    // Called (on the game thread) for every one-shot voice that reached its end; only the
+    // simulated platform reports them, for its event log.
+    virtual void setVoiceEndListener(std::function<void(std::uint32_t voice)> listener) = 0;
+
+    virtual void messageBox(std::string_view title, std::string_view text, MessageIcon icon) = 0;
+    virtual SettingsStore& settings() = 0;
+    virtual Files& files() = 0;
+    virtual Http& http() = 0;
+    // Uniform in [0, 1); one generator per run, seeded once.
+    virtual double random() = 0;
+    virtual LocalDateTime localDateTime() = 0;
+
+    // The event log of a simulated run. logging() is false on the real platform, so callers
+    // can skip building lines nobody reads.
+    virtual bool logging() const { return false; }
+    virtual void log(std::string_view /*event*/) {}
+};
+
+}  // namespace zorvan

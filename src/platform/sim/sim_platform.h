@@ -1,0 +1,103 @@
+#pragma once
+// The simulated platform: a virtual clock that jumps straight to the next thing that can
+// happen, scripted key presses, the mixer advanced offline (optionally recorded to a WAV
+// file) and an event log of everything the player would hear or see. The same seed and
+// script give the same log, byte for byte.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/folder_files.h"
+#include "platform/ini_settings.h"
+#include "platform/ports.h"
+#include "sound/mixer.h"
+
+namespace zorvan {
+
+struct ScriptedKey {
+    std::int64_t atMs = 0;
+    int code = 0;  // virtual-key code; 0 asks the window to close
+};
+
+// Parses a key script: "AT KEY" lines, AT in virtual ms or "+delay" after the previous line,
+// KEY a code or a name, or "close" for closing the window; '#' starts a comment.
+// Throws std::runtime_error naming the line on a malformed one.
+std::vector<ScriptedKey> parseKeyScript(std::string_view text);
+
+// An Http port for runs without a network: every request fails as a refused connection.
+class OfflineHttp final : public Http {
+public:
+    HttpReply get(const std::string&) override { return {false, 0, {}, "offline"}; }
+    bool canConnect(const std::string&, int) override { return false; }
+};
+
+struct SimOptions {
+    std::filesystem::path folder;          // the game folder of the run
+    std::filesystem::path settingsFolder;  // empty: $XDG_CONFIG_HOME or ~/.config
+    std::uint64_t seed = 1;
+    std::int64_t untilMs = 0;              // 0: no limit
+    std::vector<ScriptedKey> keys;
+    std::filesystem::path logPath;         // empty: kept in memory only
+    std::filesystem::path wavPath;         // empty: no recording
+    Http* http = nullptr;                  // null: OfflineHttp
+};
+
+class SimPlatform final : public Platform {
+public:
+    static constexpr int kRate = 48000;
+    static constexpr int kFramesPerMs = kRate / 1000;
+
+    explicit SimPlatform(SimOptions options);
+    ~SimPlatform() override;
+
+    std::int64_t nowMs() override { return now_; }
+    void idleUntil(std::int64_t deadlineMs) override;
+    std::optional<int> takeKey() override;
+    bool closeRequested() override { return closeRequested_; }
+    Mixer& mixer() override { return mixer_; }
+    void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
+        voiceEnded_ = std::move(listener);
+    }
+    void messageBox(std::string_view title, std::string_view text, MessageIcon icon) override;
+    SettingsStore& settings() override { return settings_; }
+    Files& files() override { return files_; }
+    Http& http() override { return *http_; }
+    double random() override;
+    LocalDateTime localDateTime() override;
+    bool logging() const override { return true; }
+    void log(std::string_view event) override;
+
+    // For tests and the runner.
+    void pressKey(int code, std::int64_t atMs);  // keeps the script in time order
+    const std::vector<std::string>& lines() const { return lines_; }
+    bool timedOut() const { return timedOut_; }
+    bool keysLeft() const { return nextKey_ < keys_.size(); }
+    // Moves the clock (and the mix) forward; used by idleUntil.
+    void advanceTo(std::int64_t ms);
+
+private:
+    SimOptions options_;
+    std::int64_t now_ = 0;
+    std::vector<ScriptedKey> keys_;
+    std::size_t nextKey_ = 0;
+    bool closeRequested_ = false;
+    bool timedOut_ = false;
+    Mixer mixer_{kRate};
+    std::function<void(std::uint32_t)> voiceEnded_;
+    std::vector<std::uint32_t> ended_;
+    IniSettingsStore settings_;
+    FolderFiles files_;
+    OfflineHttp offline_;
+    Http* http_;
+    std::mt19937_64 rng_;
+    std::vector<std::string> lines_;
+    std::ofstream logFile_;
+    std::unique_ptr<class WavRecorder> recorder_;
+};
+
+}  // namespace zorvan

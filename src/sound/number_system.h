@@ -1,0 +1,54 @@
+#pragma once
+// Speaks numbers by queueing short clips ("12", "thousand", "40", "5") and playing them one
+// after another from the 10 ms timer, so speaking never blocks the game. Whole speech files
+// can be queued too, so "level" and the number are heard as one phrase.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sound/sound_system.h"
+
+namespace zorvan {
+
+class MainForm;
+
+class NumberSystem {
+public:
+    static constexpr int kQueueSize = 50;
+
+    explicit NumberSystem(MainForm& form) : form_(form) {}
+
+    // Appends the clips that say value (0 or more; nine digits or more say nothing).
+    void speakNumber(std::int32_t value, bool digitByDigit);
+    // A clip name ("7", "thousand") or a whole path of a WAV file. Past 50 entries the
+    // extra ones are dropped.
+    void queueClip(std::string_view entry);
+    void stopNumberSpeech();
+    void numberSpeechTick();
+    void waitForNumberSpeech();
+
+    int speechQueueCount() const { return count_; }
+    std::string_view queued(int index) const { return queue_[index]; }  // 0 = next
+    bool speaking() const;
+
+private:
+    void dropFirstClip();
+    void playFirst();
+    void sayUnits();
+    void sayTens();
+    void sayHundreds();
+    void sayThousands(int form);
+    void sayMillions(int form);
+    char takeDigit();
+
+    MainForm& form_;
+    std::array<std::string, kQueueSize> queue_;
+    int count_ = 0;
+    SoundSlot numberClip_;
+    bool numberClipCreated_ = false;
+    std::string numberDigits_;
+};
+
+}  // namespace zorvan
