@@ -280,6 +280,22 @@ TEST(Mixer, LoopSeamInterpolatesIntoTheFirstFrame) {
     EXPECT_FLOAT_EQ(out.left(7), (4.0f + 1.0f) / 2.0f / 1024.0f);
     EXPECT_FLOAT_EQ(out.left(8), 1.0f / 1024.0f);
 
+    // Stereo: each channel leads into its own first sample.
+    auto stereo = std::make_shared<PcmClip>();
+    stereo->rate = kRate;
+    stereo->channels = 2;
+    stereo->samples = {0.1f, -0.1f, 0.2f, -0.2f};
+    auto st = mixer.create(stereo);
+    mixer.release(id);
+    mixer.setFrequency(st, kRate / 2);
+    mixer.play(st, true);
+    auto both = render(mixer, 5);
+    const float expectedLeft[] = {0.1f, 0.15f, 0.2f, 0.15f, 0.1f};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_FLOAT_EQ(both.left(i), expectedLeft[i]) << i;
+        EXPECT_FLOAT_EQ(both.right(i), -expectedLeft[i]) << i;
+    }
+
     // A whole number of periods looped at an odd rate has no click at the seam.
     Mixer sine(kRate);
     auto tone = sine.create(sineClip(480, 400));  // 4 periods
