@@ -156,6 +156,7 @@ void SimPlatform::advanceTo(std::int64_t ms) {
 }
 
 void SimPlatform::idleUntil(std::int64_t deadlineMs) {
+    if (closeRequested_) return;
     std::int64_t target = deadlineMs;
     if (nextKey_ < keys_.size()) target = std::min(target, keys_[nextKey_].atMs);
     if (auto frames = mixer_.framesUntilNextEnd()) {
