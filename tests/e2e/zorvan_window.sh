@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Starts zorvan in a copy of the game folder under its own Xvfb, waits for its window, skips
+# the opening sounds, leaves from the main menu with Escape, and checks the exit status and
+# that the sound it made is not silence.
+set -euo pipefail
+game=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work/config"
+cp -r "$game" "$work/game"
+printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
+
+display=""
+for n in $(seq 70 99); do
+  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=":$n"; break; fi
+done
+[[ -n $display ]] || { echo "no free X display"; exit 1; }
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; [[ -n ${game_pid:-} ]] && kill $game_pid 2>/dev/null || true' EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+export XDG_CONFIG_HOME="$work/config"
+export SDL_AUDIODRIVER=disk
+export SDL_DISKAUDIOFILE="$work/sound.raw"
+"$work/game/zorvan" >"$work/zorvan.out" 2>&1 &
+game_pid=$!
+
+window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
+[[ -n $window ]] || { echo "the window 'Zorvan!' never appeared"; cat "$work/zorvan.out"; exit 1; }
+xdotool windowfocus --sync "$window"
+
+# Skip the logo and the introduction, give the main menu time to speak, then leave.
+sleep 1; xdotool key --window "$window" space
+sleep 1; xdotool key --window "$window" space
+sleep 2
+status=""
+for _ in $(seq 30); do
+  xdotool key --window "$window" Escape 2>/dev/null || true
+  sleep 1
+  xdotool key --window "$window" Return 2>/dev/null || true  # cuts the farewell short
+  if ! kill -0 $game_pid 2>/dev/null; then
+    set +e; wait $game_pid; status=$?; set -e
+    break
+  fi
+done
+game_pid=""
+[[ -n $status ]] || { echo "zorvan did not end after Escape in the main menu"; exit 1; }
+[[ $status -eq 0 ]] || { echo "zorvan ended with status $status"; cat "$work/zorvan.out"; exit 1; }
+
+# SDL's disk driver writes the device's format: 32-bit float stereo at 48 kHz.
+rms=$(sox -t raw -r 48000 -e floating-point -b 32 -c 2 "$work/sound.raw" -n stat 2>&1 | awk '/RMS +amplitude/ {print $3}')
+echo "exit status 0; RMS amplitude of the recorded sound: $rms"
+awk -v r="$rms" 'BEGIN { exit !(r > 0.001) }' || { echo "the recorded sound is silent"; exit 1; }
