@@ -1,0 +1,186 @@
+#include "frmconfig.h"
+
+#include "countries.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSaveFile>
+
+#include <utility>
+
+namespace configuration {
+namespace {
+
+// Labels carry a mnemonic so Alt+letter jumps to their field; screen readers and the
+// accessible names get the text without the ampersand.
+QLabel* makeLabel(const QString& textWithMnemonic, QWidget* parent) {
+    auto* label = new QLabel(textWithMnemonic, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void describe(QWidget* control, QLabel* label, const QString& name, const QString& description = {}) {
+    label->setBuddy(control);
+    control->setAccessibleName(name);
+    if (!description.isEmpty()) control->setAccessibleDescription(description);
+}
+
+// The game reads config.dat as comma- and line-separated values, so these would split a
+// value and shift the ones after it.
+bool breaksProfileFile(const QString& text) {
+    for (QChar c : text) {
+        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void showModalMessage(QWidget* parent, const Message& message) {
+    QMessageBox box(message.icon, message.title, message.text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* parent)
+    : QWidget(parent), programFolder_(std::move(programFolder)), showMessage_(std::move(showMessage)) {
+    setObjectName(QStringLiteral("frmconfig"));
+    setWindowTitle(QStringLiteral("Configuration"));
+    gameTitle = QStringLiteral("Zorvan");
+
+    lbl1 = makeLabel(QStringLiteral("*&First name"), this);
+    lbl2 = makeLabel(QStringLiteral("*&Last Name"), this);
+    lbl3 = makeLabel(QStringLiteral("Email &Address"), this);
+    lbl4 = makeLabel(QStringLiteral("please select a &country"), this);
+    txt1 = new QLineEdit(this);
+    txt2 = new QLineEdit(this);
+    txt3 = new QLineEdit(this);
+    cboCountry = new QComboBox(this);
+    cmdSave = new QPushButton(QStringLiteral("&Save"), this);
+    cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {lbl1, "lbl1"}, {lbl2, "lbl2"}, {lbl3, "lbl3"}, {lbl4, "lbl4"}, {txt1, "txt1"},
+        {txt2, "txt2"}, {txt3, "txt3"}, {cboCountry, "cboCountry"}, {cmdSave, "cmdSave"},
+        {cmdExit, "cmdExit"}};
+    for (const auto& [object, name] : names) object->setObjectName(QLatin1String(name));
+
+    const QString required = QStringLiteral("required");
+    describe(txt1, lbl1, QStringLiteral("*First name"), required);
+    describe(txt2, lbl2, QStringLiteral("*Last Name"), required);
+    describe(txt3, lbl3, QStringLiteral("Email Address"), QStringLiteral("optional"));
+    describe(cboCountry, lbl4, QStringLiteral("please select a country"), required);
+    cmdSave->setAccessibleName(QStringLiteral("Save"));
+    cmdExit->setAccessibleName(QStringLiteral("Exit"));
+    // Enter presses the focused button, as keyboard users expect.
+    cmdSave->setAutoDefault(true);
+    cmdExit->setAutoDefault(true);
+
+    // The three text boxes side by side under their labels, the country list below them,
+    // the buttons at the bottom.
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(lbl1, 0, 0);
+    grid->addWidget(lbl2, 0, 1);
+    grid->addWidget(lbl3, 0, 2);
+    grid->addWidget(txt1, 1, 0);
+    grid->addWidget(txt2, 1, 1);
+    grid->addWidget(txt3, 1, 2);
+    grid->addWidget(lbl4, 2, 0, 1, 3);
+    grid->addWidget(cboCountry, 3, 0, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdSave);
+    buttons->addWidget(cmdExit);
+    grid->addLayout(buttons, 4, 0, 1, 3);
+
+    setTabOrder(txt1, txt2);
+    setTabOrder(txt2, txt3);
+    setTabOrder(txt3, cboCountry);
+    setTabOrder(cboCountry, cmdSave);
+    setTabOrder(cmdSave, cmdExit);
+    txt1->setFocus();
+
+    connect(cmdSave, &QPushButton::clicked, this, &frmconfig::cmdSaveClick);
+    connect(cmdExit, &QPushButton::clicked, this, &frmconfig::cmdExitClick);
+
+    cboCountry->clear();
+    fillCountryList();
+}
+
+void frmconfig::greet() {
+    showMessage_(this, {QMessageBox::NoIcon, QStringLiteral("welcome"),
+                        QStringLiteral("on the next screen you will be asked to enter some information "
+                                       "that will be used by the game ,feelds marked with an asterisc are "
+                                       "required , other feelds are optional.")});
+}
+
+void frmconfig::fillCountryList() {
+    cboCountry->addItems(countryEntries());
+    cboCountry->setCurrentIndex(-1);
+}
+
+void frmconfig::refuse(const QString& title, const QString& text, QWidget* focus) {
+    showMessage_(this, {QMessageBox::Critical, title, text});
+    // Take the keyboard back from the closed box even where no window manager hands it over.
+    activateWindow();
+    focus->setFocus(Qt::OtherFocusReason);
+}
+
+void frmconfig::cmdSaveClick() {
+    const QString error = QStringLiteral("Error!");
+    if (txt1->text().isEmpty() && txt2->text().isEmpty())
+        return refuse(error, QStringLiteral("please fill in the required feelds"), txt1);
+    if (txt2->text().isEmpty()) return refuse(error, QStringLiteral("you did not type your last name!"), txt2);
+    if (txt1->text().isEmpty()) return refuse(error, QStringLiteral("you did not type your first name!"), txt1);
+    if (cboCountry->currentIndex() < 0)
+        return refuse(QStringLiteral("error!"), QStringLiteral("please select a country!"), cboCountry);
+    for (QLineEdit* box : {txt1, txt2, txt3}) {
+        if (breaksProfileFile(box->text()))
+            return refuse(error,
+                          QStringLiteral("commas and double quotes cannot be saved, "
+                                         "please remove them from this field!"),
+                          box);
+    }
+
+    firstName = txt1->text();
+    lastName = txt2->text();
+    email = txt3->text().isEmpty() ? QStringLiteral("nun") : txt3->text();
+    countryCode = cboCountry->currentText().left(2);
+
+    QString reason;
+    if (!writeConfigFile(&reason)) {
+        showMessage_(this, {QMessageBox::Critical, error,
+                            QStringLiteral("your data could not be saved! config.dat could not be written "
+                                           "in the folder %1: %2. Nothing was changed; please make sure "
+                                           "the folder can be written to and save again.")
+                                .arg(QDir::toNativeSeparators(programFolder_), reason)});
+        return;
+    }
+    showMessage_(this, {QMessageBox::NoIcon, gameTitle + QStringLiteral(" configuration"),
+                        QStringLiteral("congratulations ! your data was successfully saved!")});
+    close();
+}
+
+void frmconfig::cmdExitClick() {
+    showMessage_(this, {QMessageBox::NoIcon, gameTitle + QStringLiteral(" configuration"),
+                        QStringLiteral("your data was not saved")});
+    close();
+}
+
+bool frmconfig::writeConfigFile(QString* error) {
+    // The system's encoding, which Qt takes to be UTF-8 on Unix.
+    const QByteArray bytes = (firstName + u' ' + lastName).toLocal8Bit() + "\r\n" + email.toLocal8Bit() +
+                             "\r\n" + countryCode.toLocal8Bit() + "\r\n";
+    QSaveFile file(QDir(programFolder_).filePath(QStringLiteral("config.dat")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error) *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace configuration
