@@ -148,7 +148,10 @@ void frmconfig::cmdSaveClick() {
 
     firstName = txt1->text();
     lastName = txt2->text();
-    email = txt3->text().isEmpty() ? QStringLiteral("nun") : txt3->text();
+    email = txt3->text();
+    // The game takes a "0" (blanks around it skipped) for a profile never filled in and would
+    // refuse to start; a player who typed it meant "no e-mail".
+    if (email.isEmpty() || email.trimmed() == u"0") email = QStringLiteral("nun");
     countryCode = cboCountry->currentText().left(2);
 
     QString reason;

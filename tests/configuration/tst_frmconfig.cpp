@@ -164,6 +164,8 @@ void TestFrmConfig::savedFile_data() {
                                   << QByteArray("John Smith\r\nnun\r\nGB\r\n");
     QTest::newRow("typed e-mail kept as typed") << "John" << "Smith" << " J.Smith@Example.org " << "CA: Canada"
                                                 << QByteArray("John Smith\r\n J.Smith@Example.org \r\nCA\r\n");
+    QTest::newRow("e-mail \"0\", which the game reads as not filled in")
+        << "John" << "Smith" << " 0 " << "GB: United Kingdom" << QByteArray("John Smith\r\nnun\r\nGB\r\n");
     QTest::newRow("last name of one blank") << "John" << " " << "" << "US: United States"
                                             << QByteArray("John  \r\nnun\r\nUS\r\n");
     QTest::newRow("first name of blanks") << "  " << "Smith" << "" << "ZW: Zimbabwe"

@@ -27,6 +27,7 @@ void TestRoundTrip::profile_data() {
     QTest::newRow("no e-mail") << "John" << "Smith" << "" << "GB: United Kingdom" << "John Smith" << "nun";
     QTest::newRow("e-mail") << "Ana" << "de la Cruz" << "ana.cruz+zv@example.org" << "ES: Spain"
                             << "Ana de la Cruz" << "ana.cruz+zv@example.org";
+    QTest::newRow("e-mail \"0\"") << "John" << "Smith" << "0" << "GB: United Kingdom" << "John Smith" << "nun";
     QTest::newRow("punctuation") << "D'Arcy" << "O'Neil-Smith;" << "x@y" << "IE: Ireland" << "D'Arcy O'Neil-Smith;"
                                  << "x@y";
     // Blanks at either end of a line are skipped by the game's reader.
