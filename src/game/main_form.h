@@ -15,6 +15,9 @@
 #include "sound/version.h"
 #include "menus/menus.h"
 #include "menus/key_map.h"
+#include "car/car.h"
+#include "traffic/compcar.h"
+#include "traffic/second_car.h"
 
 namespace zorvan {
 
@@ -71,6 +74,57 @@ public:
     void newGame();
     // The end of a game reached from the exit prompt or game over: back to the menus.
     // (Declared by the race code as it needs; add members below this line.)
+
+    // The game's objects: made by createObjects for every new game, let go by releaseObjects.
+    std::unique_ptr<car> player;
+    std::array<std::unique_ptr<compcar>, 3> compCars;
+    SecondCarModule seccar{*this};  // the second computer car
+    std::int32_t secondSpeed = 0;   // interval of tmrSrace and tmrSwoosh, ms
+    std::int16_t holeLane = 0;      // lane of the hole last announced: -3, 0, 3
+    std::string endCause;           // why the last game ended: "cars", "hole" or "escape"
+    // Sounds the race loads for itself ("t_pass1" of either car, crash, level-up).
+    SoundSlot passSound, secondPassSound, crashSound, levelUpSound;
+    bool passSoundOn = false, secondPassSoundOn = false;
+
+    void createObjects();
+    void releaseObjects();
+    // Lets go of every sound and object of the race; safe at any time, also mid-race.
+    // The destructor must call it before the sound system goes.
+    void releaseRace();
+    void ajustTimers(std::int32_t secondcar);  // ms; 0 leaves the second car's timers
+    void stopgame();
+    void resumeGame();
+    void togglePause();
+    void confirmExit();
+    void tmrGo_Timer();
+    void tmrComp_Timer();
+    void tmrRace_Timer();
+    void tmrWoosh_Timer();
+    void tmrHole_Timer();
+    void tmrItem_Timer();
+    void levelup(bool noLevelUp);
+    void addPoints(std::int32_t amount);
+    bool inCompLane();
+    bool inSecondCarLane();
+    void crashIntoCar();
+    void comp_crash();
+    void randomHole();
+    void gameOver(std::string_view wichStile);  // "noSound" or anything else
+    void startBonusRound();
+    // The records of a finished game: its place in the local top ten of its difficulty
+    // (ls.dat, earnedPosition) and its report, for endCause, at the head of stats.txt.
+    void addToTopTen(std::int32_t gamePoints);
+    void writeStatsReport();
+
+private:
+    void ambienceKey(int keyCode);
+    // What a finished game leaves: its top-ten place, a beaten high score, its report.
+    void recordGame();
+    void releaseRaceSounds();
+    // The car ran when the race was stopped: resumeGame starts it again.
+    bool carRanBeforeStop_ = false;
+
+public:
 
     // Ends the program now; status 0 is a normal exit.
     [[noreturn]] void endProgram(int status, const std::string& message = {});

@@ -1,0 +1,83 @@
+#include "car/inventory.h"
+
+#include <memory>
+#include <string>
+
+#include "game/main_form.h"
+
+namespace zorvan {
+
+void Inventory::addItem(std::string_view key, std::int16_t count) {
+    GameStats& stats = form_.stats;
+    if (key == "lazer") {
+        lazerRounds_ = static_cast<std::int16_t>(lazerRounds_ + count);
+        stats.lazerCollected = static_cast<std::int16_t>(stats.lazerCollected + count);
+    } else if (key == "brakes") {
+        brakes_ = static_cast<std::int16_t>(brakes_ + count);
+        stats.brakesCollected = static_cast<std::int16_t>(stats.brakesCollected + count);
+    } else if (key == "er") {
+        enginRepare_ = static_cast<std::int16_t>(enginRepare_ + count);
+        stats.repairsCollected = static_cast<std::int16_t>(stats.repairsCollected + count);
+    }
+}
+
+void Inventory::subtractItem(std::string_view key) {
+    std::int16_t* count = key == "lazer" ? &lazerRounds_
+                          : key == "brakes" ? &brakes_
+                          : key == "er" ? &enginRepare_
+                                        : nullptr;
+    if (!count) return;
+    *count = static_cast<std::int16_t>(*count - 1);
+    if (*count < 0) *count = 0;
+}
+
+void Inventory::inventoryReset() {
+    lazerRounds_ = 0;
+    brakes_ = 0;
+    enginRepare_ = 0;
+}
+
+void Inventory::getInventoryList() {
+    form_.numbers.stopNumberSpeech();
+    if (lazerRounds_ == 0 && brakes_ == 0 && enginRepare_ == 0) {
+        inventoryPlay("err", false, 0);
+        return;
+    }
+    const std::int16_t counts[] = {lazerRounds_, brakes_, enginRepare_};
+    for (int i = 0; i < 3; ++i) {
+        if (counts[i] <= 0) continue;
+        form_.numbers.speakNumber(counts[i], false);
+        form_.numbers.queueClip(form_.programPath("sounds/inv" + std::to_string(i + 1) + ".wav"));
+    }
+}
+
+void Inventory::inventoryDown() {
+    if (inventoryIndex_ == 3) return;
+    ++inventoryIndex_;
+    if (inventoryIndex_ >= 1 && inventoryIndex_ <= 3)
+        inventoryPlay("inv" + std::to_string(inventoryIndex_), false, 0);
+}
+
+void Inventory::inventoryUp() {
+    if (inventoryIndex_ <= 1) return;
+    --inventoryIndex_;
+    inventoryPlay("inv" + std::to_string(inventoryIndex_), false, 0);
+}
+
+void Inventory::inventoryPlay(std::string_view name, bool wait, std::int32_t pan) {
+    if (!form_.game) return;
+    sound_.reset();
+    sound_ = form_.sound.loadWave("sounds/" + std::string(name) + ".wav");
+    sound_->setPan(pan);
+    sound_->play(false);
+    if (!wait) return;
+    // The inventory may be released by a key handled inside the wait (the exit prompt):
+    // look at it only while it lives.
+    MainForm& form = form_;
+    std::weak_ptr<const int> alive = life_;
+    while (!alive.expired() && sound_ && sound_->isPlaying()) form.loop.pump();
+}
+
+void Inventory::invError() { inventoryPlay("err", false, 0); }
+
+}  // namespace zorvan
