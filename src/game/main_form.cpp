@@ -1,6 +1,5 @@
 #include "game/main_form.h"
 
-#include <charconv>
 #include <exception>
 
 #include "game/profile.h"
@@ -16,6 +15,7 @@ MainForm::MainForm(Platform& platform_)
       version(*this),
       menus(*this),
       keyMap(*this),
+      localScores(*this),
       tmrVoss(loop.addTimer("tmrVoss")),
       tmrGo(loop.addTimer("tmrGo")),
       tmrComp(loop.addTimer("tmrComp")),
@@ -91,17 +91,9 @@ void MainForm::Form_Load() {
     menus.showMainMenu();
 }
 
-void MainForm::loadHighScore() {
-    const std::string stored = platform.settings().get("Kestrine", "zorvan", "highscore", "0");
-    std::int32_t value = 0;
-    auto [end, ec] = std::from_chars(stored.data(), stored.data() + stored.size(), value);
-    highScore = (ec == std::errc() && end == stored.data() + stored.size()) ? value : 0;
-}
+void MainForm::loadHighScore() { localScores.loadHighScore(); }
 
-void MainForm::saveHighScore() {
-    if (!platform.settings().set("Kestrine", "zorvan", "highscore", std::to_string(points)))
-        fatal("dll error!", "can't save new high score");
-}
+void MainForm::saveHighScore() { localScores.saveHighScore(points); }
 
 void MainForm::getTheSettings() {
     auto bytes = platform.files().read("config.dat");

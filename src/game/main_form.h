@@ -15,6 +15,7 @@
 #include "sound/version.h"
 #include "menus/menus.h"
 #include "menus/key_map.h"
+#include "records/local_scores.h"
 #include "car/car.h"
 #include "traffic/compcar.h"
 #include "traffic/second_car.h"
@@ -53,8 +54,10 @@ public:
     void speakLifes();
     void speakStatus();
     void speakPoints();
+    // Forward to localScores; saveHighScore stores `points` (a store that refuses it ends
+    // the program with a message box).
     void loadHighScore();
-    void saveHighScore();  // a store that refuses it ends the program with a message box
+    void saveHighScore();
 
     // Main menu entries owned by the saved game, the online scores and the top ten.
     void loadSavedGame();
@@ -140,6 +143,7 @@ public:
     VersionControl version;
     Menus menus;           // main, car, difficulty and lg menus; soundBusy
     KeyMap keyMap;         // the eleven game keys and the key-map menu
+    LocalScores localScores;  // top ten, high score, top-ten menu, statistics report
 
     // Timers, all disabled with interval 0 at start.
     Timer& tmrVoss;

@@ -1,14 +1,12 @@
 // Main menu entries whose modules have not landed yet answer with the spoken refusal the
 // game uses for any operation it cannot carry out. Each definition moves to its module
-// (saved game, online scores, top ten) when that module arrives.
+// (saved game, online scores) when that module arrives.
 #include "game/main_form.h"
 
 namespace zorvan {
 
 void MainForm::loadSavedGame() { errorShow(); }
 void MainForm::scoreStuf() { errorShow(); }
-void MainForm::openTopTenMenu() { errorShow(); }
-bool MainForm::topTenKeyDown(int) { return false; }
 void MainForm::leaveScoreClient() {}
 
 }  // namespace zorvan
