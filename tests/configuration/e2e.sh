@@ -19,21 +19,36 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
   [[ -s $work/app.log ]] && { echo "--- program output:" >&2; cat "$work/app.log" >&2; }
+  [[ -s $work/xvfb.log ]] && { echo "--- Xvfb output:" >&2; cat "$work/xvfb.log" >&2; }
   exit 1
 }
 
-# Xvfb picks a free display itself and reports its number once it accepts connections.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb reported no display"
-export DISPLAY=:$(head -n1 "$work/display")
+# A display number of our own, far above the ones other X servers on this machine probe from 0
+# upward. Xvfb takes the display's lock before it touches the display's socket, and ends at once
+# when another server holds it; then we try another number.
+start_xvfb() {
+  local display
+  for _ in $(seq 20); do
+    display=$((100 + RANDOM % 800))
+    [[ -e /tmp/.X$display-lock ]] && continue
+    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if DISPLAY=:$display xdotool getdisplaygeometry >/dev/null 2>&1; then
+        export DISPLAY=:$display
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+  done
+  fail "could not start Xvfb"
+}
+start_xvfb
 export QT_QPA_PLATFORM=xcb
-unset QT_ACCESSIBILITY
 
 # The program writes beside itself, so it runs from a folder of its own.
 mkdir "$work/game"
