@@ -114,7 +114,11 @@ std::string IniSettingsStore::get(std::string_view app, std::string_view section
 
 bool IniSettingsStore::set(std::string_view app, std::string_view section, std::string_view key,
                            std::string_view value) {
-    auto sections = parse(readWholeFile(fileOf(app)).value_or(""));
+    std::error_code ec;
+    auto text = readWholeFile(fileOf(app));
+    // A store that exists but cannot be read is not rewritten with this one value alone.
+    if (!text && fs::exists(fileOf(app), ec)) return false;
+    auto sections = parse(text.value_or(""));
     Section* target = nullptr;
     for (auto& s : sections)
         if (s.name == section) target = &s;
@@ -129,14 +133,14 @@ bool IniSettingsStore::set(std::string_view app, std::string_view section, std::
             found = true;
         }
     if (!found) target->entries.emplace_back(std::string(key), std::string(value));
-    std::error_code ec;
     fs::create_directories(folder_, ec);
     return writeFileAtomically(fileOf(app), format(sections));
 }
 
 bool IniSettingsStore::remove(std::string_view app, std::string_view section, std::string_view key) {
+    std::error_code ec;
     auto text = readWholeFile(fileOf(app));
-    if (!text) return true;
+    if (!text) return !fs::exists(fileOf(app), ec);
     auto sections = parse(*text);
     bool changed = false;
     for (auto& s : sections) {

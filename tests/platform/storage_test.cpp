@@ -128,3 +128,25 @@ TEST(Keys, NamesRoundTrip) {
 
 }  // namespace
 }  // namespace zorvan
+
+namespace zorvan {
+namespace {
+
+TEST(Settings, AnUnreadableStoreIsNeverRewrittenWithOneValueAlone) {
+    TempDir dir;
+    IniSettingsStore store(dir.path);
+    ASSERT_TRUE(store.set("Kestrine", "zorvan", "sgid", "keep me"));
+    const auto file = dir.path / "Kestrine.ini";
+    fs::permissions(file, fs::perms::none);
+    if (::geteuid() == 0) {
+        fs::permissions(file, fs::perms::owner_all);
+        GTEST_SKIP() << "root reads files without permission";
+    }
+    EXPECT_FALSE(store.set("Kestrine", "zorvan", "highscore", "10"));
+    EXPECT_FALSE(store.remove("Kestrine", "zorvan", "sgid"));
+    fs::permissions(file, fs::perms::owner_all);
+    EXPECT_EQ(store.get("Kestrine", "zorvan", "sgid", ""), "keep me");
+}
+
+}  // namespace
+}  // namespace zorvan
