@@ -161,6 +161,7 @@ void frmconfig::cmdSaveClick() {
                                            "in the folder %1: %2. Nothing was changed; please make sure "
                                            "the folder can be written to and save again.")
                                 .arg(QDir::toNativeSeparators(programFolder_), reason)});
+        activateWindow();
         return;
     }
     showMessage_(this, {QMessageBox::NoIcon, gameTitle + QStringLiteral(" configuration"),
