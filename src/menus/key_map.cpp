@@ -1,0 +1,196 @@
+#include "menus/key_map.h"
+
+#include <charconv>
+#include <limits>
+
+#include "game/main_form.h"
+#include "menus/bank_clips.h"
+
+namespace zorvan {
+
+namespace {
+
+constexpr std::string_view kKeysFile = "keys.dat";
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::optional<std::int16_t> parseCode(std::string_view text) {
+    text = trimBlanks(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    long value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+    if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max())
+        return std::nullopt;
+    return static_cast<std::int16_t>(value);
+}
+
+}  // namespace
+
+std::optional<KeyCodes> parseKeysFile(std::string_view bytes) {
+    KeyCodes codes{};
+    std::size_t read = 0;
+    while (read < codes.size() && !bytes.empty()) {
+        const std::size_t eol = bytes.find('\n');
+        std::string_view line = bytes.substr(0, eol);
+        bytes = eol == std::string_view::npos ? std::string_view{} : bytes.substr(eol + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        auto code = parseCode(line);
+        if (!code) return std::nullopt;
+        codes[read++] = *code;
+    }
+    if (read < codes.size()) return std::nullopt;
+    return codes;
+}
+
+std::string formatKeysFile(const KeyCodes& codes) {
+    std::string out;
+    for (std::int16_t code : codes) {
+        const int value = code;
+        out += value < 0 ? '-' : ' ';
+        out += std::to_string(value < 0 ? -value : value);
+        out += " \r\n";
+    }
+    return out;
+}
+
+KeyCodes KeyMap::codes() const {
+    return {kstart, kleft, kright, kstop, kaction, kscore, klevel, klifes, kstats, kinventory, kpause};
+}
+
+void KeyMap::setCodes(const KeyCodes& c) {
+    kstart = c[0];
+    kleft = c[1];
+    kright = c[2];
+    kstop = c[3];
+    kaction = c[4];
+    kscore = c[5];
+    klevel = c[6];
+    klifes = c[7];
+    kstats = c[8];
+    kinventory = c[9];
+    kpause = c[10];
+}
+
+std::int16_t* KeyMap::codeOf(std::string_view action) {
+    std::int16_t* fields[] = {&kstart, &kleft,  &kright, &kstop,      &kaction, &kscore,
+                              &klevel, &klifes, &kstats, &kinventory, &kpause};
+    for (std::size_t i = 0; i < kActionNames.size(); ++i)
+        if (kActionNames[i] == action) return fields[i];
+    return nullptr;
+}
+
+void KeyMap::loadKeys() {
+    std::optional<KeyCodes> codes;
+    if (auto bytes = form_.platform.files().read(kKeysFile)) codes = parseKeysFile(*bytes);
+    if (!codes) {
+        form_.platform.messageBox("error!",
+                                  "the keys.dat file was tampered with! please reinstall the software",
+                                  MessageIcon::Critical);
+        form_.endProgram(1, "keys.dat is missing or damaged");
+    }
+    setCodes(*codes);
+}
+
+void KeyMap::saveKeys() {
+    // A failed write leaves the old file whole; the codes in memory stay in force.
+    (void)form_.platform.files().write(kKeysFile, formatKeysFile(codes()));
+}
+
+void KeyMap::openKeyMenu() {
+    form_.key_k = 0;
+    form_.menus.mainMenuActive = false;
+    keyMenuActive = true;
+    if (auto& music = form_.sound.menu.music) music->setVolume(-500);
+    clips::replay(form_.sound.menu.keyPrompt);
+    keyMenuCount = 13;
+    keyMenuIndex = 1;
+}
+
+void KeyMap::playKeyMenuEntry(std::int16_t entry) {
+    auto& entries = form_.sound.menu.keyEntries;
+    if (entry >= 1 && entry <= static_cast<std::int16_t>(entries.size()))
+        clips::playOnce(entries[entry - 1]);
+}
+
+void KeyMap::keyMenuPrevious() {
+    if (form_.menus.soundBusy || keyMenuIndex <= 1) return;
+    --keyMenuIndex;
+    stopKeyMenuSounds();
+    playKeyMenuEntry(keyMenuIndex);
+}
+
+void KeyMap::keyMenuNext() {
+    if (form_.menus.soundBusy || keyMenuIndex >= keyMenuCount) return;
+    ++keyMenuIndex;
+    stopKeyMenuSounds();
+    playKeyMenuEntry(keyMenuIndex);
+}
+
+void KeyMap::keyMenuJump(std::string_view direction) {
+    if (form_.menus.soundBusy) return;
+    stopKeyMenuSounds();
+    if (direction == "down" && keyMenuIndex != keyMenuCount) {
+        keyMenuIndex = keyMenuCount;
+        playKeyMenuEntry(keyMenuIndex);
+    } else if (direction == "up" && keyMenuIndex != 1) {
+        keyMenuIndex = 1;
+        playKeyMenuEntry(keyMenuIndex);
+    }
+}
+
+void KeyMap::keyMenuSelect() {
+    if (form_.menus.soundBusy) return;
+    stopKeyMenuSounds();
+    if (keyMenuIndex >= 1 && keyMenuIndex <= 11) {
+        remapKey(kActionNames[keyMenuIndex - 1]);
+    } else if (keyMenuIndex == 12) {
+        restoreDefaultKeys();
+    } else if (keyMenuIndex == 13) {
+        keyMenuActive = false;
+        form_.menus.showMainMenu();
+    }
+}
+
+void KeyMap::stopKeyMenuSounds() {
+    auto& bank = form_.sound.menu;
+    for (auto& entry : bank.keyEntries) clips::silence(entry);
+    clips::silence(bank.keyPrompt);
+    clips::silence(bank.keyPressPrompt);
+    clips::silence(bank.keyConfirm);
+}
+
+void KeyMap::restoreDefaultKeys() {
+    setCodes(kDefaultKeys);
+    form_.menus.soundBusy = true;
+    form_.sound.playWave("menu", "krestored", true, 0, false);
+    saveKeys();
+    form_.menus.soundBusy = false;
+}
+
+void KeyMap::remapKey(std::string_view action) {
+    std::int16_t* code = codeOf(action);
+    if (!code) return;
+    form_.key_k = 0;
+    waitingForKey = true;
+    clips::replay(form_.sound.menu.keyPressPrompt);
+    // No time limit: only a key ends the wait, and every key is taken, Escape included.
+    while (form_.key_k == 0) form_.loop.pump();
+    *code = form_.key_k;
+    waitingForKey = false;
+    saveKeys();
+
+    auto& confirm = form_.sound.menu.keyConfirm;
+    clips::replay(confirm);
+    form_.menus.soundBusy = true;
+    form_.sound.waitWhilePlaying(confirm);
+    form_.menus.soundBusy = false;
+    // Escape or Left during the confirmation already left for the main menu.
+    if (keyMenuActive) openKeyMenu();
+}
+
+}  // namespace zorvan

@@ -1,0 +1,50 @@
+#include "sound/version.h"
+
+#include <string>
+
+#include "game/main_form.h"
+
+namespace zorvan {
+
+void VersionControl::loadVersionSounds() {
+    versionWord_ = form_.sound.loadWave("sounds/vControl/version.wav");
+    pointWord_ = form_.sound.loadWave("sounds/vControl/point.wav");
+    for (std::size_t digit = 0; digit < versionDigitSounds_.size(); ++digit)
+        versionDigitSounds_[digit] =
+            form_.sound.loadWave("sounds/vControl/" + std::to_string(digit) + ".wav");
+}
+
+void VersionControl::unloadVersionSounds() {
+    versionWord_.reset();
+    pointWord_.reset();
+    for (auto& digit : versionDigitSounds_) digit.reset();
+}
+
+void VersionControl::announceVersion() {
+    // A nested announcement would clear soundBusy under the clip that set it.
+    if (form_.menus.soundBusy) return;
+    form_.menus.soundBusy = true;
+    form_.menus.stopMainMenuSounds();
+    // Not rewound: a clip that played to its end is back at its start.
+    bool going = playToEnd(versionWord_);
+    for (char c : versionString) {
+        if (!going) break;
+        going = sayVersionCharacter(c);
+    }
+    form_.menus.soundBusy = false;
+}
+
+bool VersionControl::sayVersionCharacter(char c) {
+    if (c == '.') return playToEnd(pointWord_);
+    if (c >= '0' && c <= '9') return playToEnd(versionDigitSounds_[static_cast<std::size_t>(c - '0')]);
+    return true;
+}
+
+bool VersionControl::playToEnd(SoundSlot& clip) {
+    if (!clip) return false;
+    clip->play(false);
+    form_.sound.waitWhilePlaying(clip);
+    return true;
+}
+
+}  // namespace zorvan
