@@ -154,6 +154,25 @@ public:
                 out.push_back(bare(lines[i]));
         return out;
     }
+    // What the number queue said from `from` on, in order: "5", "speech/level", "inv1".
+    std::vector<std::string> spoken(std::size_t from = 0) const {
+        std::vector<std::string> out;
+        for (auto& e : events(from)) {
+            if (e.rfind("play sounds/", 0) != 0 || e.size() < 9 || e.compare(e.size() - 9, 9, ".wav once") != 0) continue;
+            std::string clip = e.substr(12, e.size() - 12 - 9);
+            if (clip.rfind("numbers/", 0) == 0) clip.erase(0, 8);
+            else if (clip.rfind("speech/", 0) != 0 && clip.rfind("inv", 0) != 0) continue;
+            out.push_back(clip);
+        }
+        return out;
+    }
+    // Virtual ms of the first event equal to `event` from `from` on; -1 when none.
+    std::int64_t timeOf(const std::string& event, std::size_t from = 0) const {
+        const auto& lines = platform.sim.lines();
+        for (std::size_t i = from; i < lines.size(); ++i)
+            if (bare(lines[i]) == event) return std::stoll(lines[i].substr(0, lines[i].find(' ')));
+        return -1;
+    }
     std::string dump(std::size_t from = 0) const {
         std::string s;
         const auto& lines = platform.sim.lines();
