@@ -74,6 +74,7 @@ void KeyMap::setCodes(const KeyCodes& c) {
     kstats = c[8];
     kinventory = c[9];
     kpause = c[10];
+    haveCodes_ = true;
 }
 
 std::int16_t* KeyMap::codeOf(std::string_view action) {
@@ -97,6 +98,7 @@ void KeyMap::loadKeys() {
 }
 
 void KeyMap::saveKeys() {
+    if (!haveCodes_) return;
     // A failed write leaves the old file whole; the codes in memory stay in force.
     (void)form_.platform.files().write(kKeysFile, formatKeysFile(codes()));
 }

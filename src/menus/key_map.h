@@ -34,7 +34,9 @@ public:
     KeyMap& operator=(const KeyMap&) = delete;
 
     void loadKeys();  // a missing or damaged keys.dat ends the program with a message box
-    void saveKeys();  // errors are ignored: the codes in memory stay in force
+    // Errors are ignored: the codes in memory stay in force. Before any codes were read or
+    // set it writes nothing, so an early end never replaces the file with zeros.
+    void saveKeys();
     void openKeyMenu();
     void keyMenuPrevious();
     void keyMenuNext();
@@ -62,6 +64,7 @@ private:
     void playKeyMenuEntry(std::int16_t entry);
 
     MainForm& form_;
+    bool haveCodes_ = false;
 };
 
 }  // namespace zorvan

@@ -89,6 +89,15 @@ INSTANTIATE_TEST_SUITE_P(
                       " 38 \r\n 37 \r\n 39 \r\n 40 \r\n 17 \r\n shift \r\n 9 \r\n 76 \r\n 13 \r\n 73 \r\n 80 \r\n",
                       "missing"));
 
+// Closing before the keys were read must not replace keys.dat with zeros.
+TEST(KeysAtStartUp, NothingIsSavedBeforeTheKeysWereRead) {
+    Scenario s;
+    s.folder.write("keys.dat", " 87 \r\n");
+    s.form.keyMap.saveKeys();
+    EXPECT_EQ(s.folder.read("keys.dat"), " 87 \r\n");
+    EXPECT_FALSE(s.has("file keys.dat"));
+}
+
 // ---- the key-map menu ------------------------------------------------------------------------
 
 class KeyMenuTest : public ::testing::Test {
