@@ -16,6 +16,8 @@ MainForm::MainForm(Platform& platform_)
       menus(*this),
       keyMap(*this),
       localScores(*this),
+      bonus(*this),
+      savedGame(*this),
       tmrVoss(loop.addTimer("tmrVoss")),
       tmrGo(loop.addTimer("tmrGo")),
       tmrComp(loop.addTimer("tmrComp")),
@@ -239,9 +241,11 @@ void MainForm::Form_KeyDown(int keyCode) {
 }
 
 void MainForm::toggleTheme() {
+    // A prompt being played to its end keeps the menu to itself.
+    if (menus.soundBusy) return;
     menus.soundBusy = true;
     menus.stopMainMenuSounds();
-    sound.menu.music->setVolume(-800);
+    if (sound.menu.music) sound.menu.music->setVolume(-800);
     if (mode == "arcade") {
         mode = "tetriss";
         sound.playWave("speech", "tetriss_mode", true, 0, false);
@@ -263,10 +267,10 @@ void MainForm::speakHighScore() {
     if (menus.soundBusy) return;
     menus.soundBusy = true;
     menus.stopMainMenuSounds();
-    sound.menu.music->setVolume(-800);
+    if (sound.menu.music) sound.menu.music->setVolume(-800);
     numbers.queueClip(programPath("sounds/speech/yourhighscore.wav"));
     numbers.speakNumber(highScore, false);
-    sound.menu.music->setVolume(0);
+    if (sound.menu.music) sound.menu.music->setVolume(0);
     menus.soundBusy = false;
 }
 

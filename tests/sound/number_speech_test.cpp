@@ -1,7 +1,7 @@
 // The spoken-number queue: which clips a number becomes, and how they are played.
 #include <gtest/gtest.h>
 
-#include "menus/scenario.h"
+#include "support/scenario.h"
 
 namespace zorvan::test {
 namespace {

@@ -1,7 +1,7 @@
 // From the program's start to its main menu, and the ways it refuses to start.
 #include <gtest/gtest.h>
 
-#include "menus/scenario.h"
+#include "support/scenario.h"
 
 namespace zorvan::test {
 namespace {
@@ -131,6 +131,21 @@ TEST(Theme, MAndF5ToggleTheThemeWithTheMusicLoweredMeanwhile) {
                     from);
     s.press(vk::F5);
     EXPECT_EQ(s.form.mode, "tetriss");
+}
+
+}  // namespace
+}  // namespace zorvan::test
+
+namespace zorvan::test {
+namespace {
+
+TEST(Theme, TheThemeKeyWaitsWhileAPromptIsPlayedToItsEnd) {
+    Scenario s;
+    ASSERT_TRUE(s.load());
+    s.form.menus.soundBusy = true;
+    s.press('M');
+    EXPECT_EQ(s.form.mode, "tetriss");
+    EXPECT_TRUE(s.form.menus.soundBusy);
 }
 
 }  // namespace
