@@ -16,6 +16,8 @@
 #include "menus/menus.h"
 #include "menus/key_map.h"
 #include "records/local_scores.h"
+#include "game/saved_game.h"
+#include "traffic/bonus.h"
 #include "car/car.h"
 #include "traffic/compcar.h"
 #include "traffic/second_car.h"
@@ -126,6 +128,7 @@ private:
     void releaseRaceSounds();
     // The car ran when the race was stopped: resumeGame starts it again.
     bool carRanBeforeStop_ = false;
+    friend class SavedGame;  // a loaded game starts from a clean race
 
 public:
 
@@ -144,6 +147,8 @@ public:
     Menus menus;           // main, car, difficulty and lg menus; soundBusy
     KeyMap keyMap;         // the eleven game keys and the key-map menu
     LocalScores localScores;  // top ten, high score, top-ten menu, statistics report
+    BonusRound bonus;         // the shooting round of every tenth level in "arcade"
+    SavedGame savedGame;      // savegame.dat: F2 in a race, main menu entry 2
 
     // Timers, all disabled with interval 0 at start.
     Timer& tmrVoss;

@@ -265,6 +265,7 @@ void MainForm::ambienceKey(int keyCode) {
 }
 
 bool MainForm::raceKeyDown(int keyCode) {
+    if (bonus.bonusKeyDown(keyCode)) return true;
     if (!game) return false;
     const KeyMap& keys = keyMap;
     if (!pause && !inExitPrompt) {
@@ -297,6 +298,7 @@ bool MainForm::raceKeyDown(int keyCode) {
         else if (keyCode == keys.kscore) speakPoints();
         else if (keyCode == keys.kstats) speakStatus();
         else if (keyCode == 'H') speakHighScore();
+        else if (keyCode == vk::F2) savedGame.saveGame();
     }
     return true;
 }

@@ -62,13 +62,7 @@ void MainForm::levelup(bool noLevelUp) {
     hasSaved = false;
 }
 
-void MainForm::startBonusRound() {
-    // The shooting round itself is not part of this game yet: the race stops for it and
-    // goes on at once, with the level change finished as the round's end would finish it.
-    stopgame();
-    levelup(true);
-    resumeGame();
-}
+void MainForm::startBonusRound() { bonus.startBonusRound(); }
 
 bool MainForm::inCompLane() { return player && player->position == comp_position; }
 
