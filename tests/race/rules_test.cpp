@@ -102,21 +102,30 @@ TEST(Levels, TetrissRaisesTheAmbienceAndNeverHasABonusRound) {
     EXPECT_TRUE(s.form.game);
 }
 
-TEST(Levels, ArcadeStopsForTheBonusRoundAtLevelTenAndGoesOn) {
+TEST(Levels, ArcadeStopsForTheBonusRoundAtLevelTenAndGoesOnWithTheCarRunning) {
     RaceScenario s;
-    s.start(2, "normal", "arcade");
+    s.start(2, "easy", "arcade");
     s.press(vk::Up);
     for (int level = 2; level <= 9; ++level) s.form.levelup(false);
     const int speedBefore = s.form.speed;
     const auto at = s.mark();
     s.form.levelup(false);
     EXPECT_EQ(s.form.levels, 10);
-    EXPECT_EQ(s.form.speed, speedBefore - 2);  // the level change is finished all the same
+    // The race stands still for the round, with the level change not yet finished.
+    EXPECT_EQ(s.form.speed, speedBefore);
+    EXPECT_FALSE(s.form.tmrComp.enabled());
+    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.looping(s.playerEngine()));
+    ASSERT_TRUE(s.runUntil([&] { return s.form.tmrComp.enabled(); }, 300000));
+    EXPECT_EQ(s.form.levels, 10);
+    EXPECT_EQ(s.form.speed, speedBefore - 2);
     EXPECT_EQ(s.count("load sounds/levelup.wav", at), 1);
     EXPECT_TRUE(s.form.game);
+    // On "easy" below the second car's levels too, the car runs again as before the round.
     EXPECT_TRUE(s.form.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
-    EXPECT_TRUE(s.form.tmrComp.enabled());
+    EXPECT_TRUE(s.form.tmrGo.enabled());
+    EXPECT_TRUE(s.form.tmrAccelerate.enabled());
 }
 
 TEST(Points, TheHighScoreIsAnnouncedOncePerGameAndStoredAtItsEnd) {
