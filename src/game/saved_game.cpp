@@ -87,31 +87,43 @@ void SavedGame::loadSavedGame() {
 }
 
 void SavedGame::applySavedGame(const SavedGameData& game) {
+    applyProgressRecord(game.progress);
+    applySettingsRecord(game.settings);
+    applyStatsRecord(game.stats);
+    applyInventoryLine(game.inventory);
+}
+
+void SavedGame::applyProgressRecord(const SavedProgress& p) {
     MainForm& f = form_;
-    const SavedProgress& p = game.progress;
     f.menus.selectedCarType = p.selectedCarType;
     f.levels = p.levels;
     f.points = p.points;
     f.m_lifes = p.m_lifes;
     f.speed = p.speed;
     f.secondSpeed = p.secondSpeed;
+}
 
-    const SavedSettings& s = game.settings;
+void SavedGame::applySettingsRecord(const SavedSettings& s) {
+    MainForm& f = form_;
     f.mode = s.mode;
     f.menus.difficulty = s.difficulty;
     f.m_speed = s.m_speed;
     savedAmbFrequency = s.ambFrequency;
     f.createObjects();
+}
 
-    f.stats = GameStats{};
-    f.stats.carsAvoided = game.stats.carsAvoided;
-    f.stats.carsBlasted = game.stats.carsBlasted;
-    f.stats.lazerUsed = game.stats.lazerUsed;
-    f.stats.brakesUsed = game.stats.brakesUsed;
-    f.stats.repairsUsed = game.stats.repairsUsed;
-    f.localScores.clearEarnedPosition();
+void SavedGame::applyStatsRecord(const SavedStats& s) {
+    GameStats& stats = form_.stats;
+    stats = GameStats{};
+    stats.carsAvoided = s.carsAvoided;
+    stats.carsBlasted = s.carsBlasted;
+    stats.lazerUsed = s.lazerUsed;
+    stats.brakesUsed = s.brakesUsed;
+    stats.repairsUsed = s.repairsUsed;
+}
 
-    const SavedInventory& i = game.inventory;
+void SavedGame::applyInventoryLine(const SavedInventory& i) {
+    MainForm& f = form_;
     f.player->addItemToInventory("lazer", i.lazerRounds);
     f.player->addItemToInventory("brakes", i.brakes);
     f.player->addItemToInventory("er", i.enginRepare);
@@ -150,6 +162,7 @@ void SavedGame::startLoadedGame() {
     f.carinprog = 0;
     f.passSoundOn = false;
     f.secondPassSoundOn = false;
+    f.localScores.clearEarnedPosition();
     // The distance within the level is not saved: the level starts again from its beginning.
     f.m_lap = 0;
     f.m_x = 0;

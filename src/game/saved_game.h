@@ -30,8 +30,13 @@ public:
 
     // What the running game would write now (the car's inventory included).
     SavedGameData currentGame() const;
-    // Puts a checked saved game in place of the running state and starts its race.
+    // Puts a checked saved game in place of the running state and starts its race: the four
+    // records in the order the game has always applied them, the last one starting the race.
     void applySavedGame(const SavedGameData& game);
+    void applyProgressRecord(const SavedProgress& progress);
+    void applySettingsRecord(const SavedSettings& settings);  // and new car objects
+    void applyStatsRecord(const SavedStats& stats);
+    void applyInventoryLine(const SavedInventory& inventory);  // ends with startLoadedGame
     void startLoadedGame();
 
     SoundSlot savedSound;                   // speech/saved.wav, played over the race

@@ -241,6 +241,37 @@ TEST(BonusRound, OnlyCtrlAndThePointsKeyAreHeardDuringTheRound) {
     EXPECT_TRUE(s.has("play sounds/speech/points.wav once", at));
 }
 
+TEST(BonusRound, KeysDuringThePrizesStayAwayFromTheStoppedRace) {
+    RaceScenario s;
+    startBefore(s, 10);
+    s.folder.writeClip("sounds/speech/brakes.wav", 3000);  // a long announcement to press keys in
+    s.form.levelup(false);
+    for (int i = 0; i < 10; ++i) shootAt(s, 100);
+    ASSERT_TRUE(s.runUntil([&] { return s.form.bonus.bonusTargetCount == 20; }, 400000));
+    scriptBrakesPrizes(s);
+    // The last target leaves within a second; the two prizes take six more.
+    const auto at = s.mark();
+    const KeyMap& k = s.form.keyMap;
+    s.pressAt(vk::Escape, s.now() + 2000);
+    s.pressAt(k.kstart, s.now() + 2500);
+    s.pressAt(k.kpause, s.now() + 3000);
+    s.pressAt(k.kscore, s.now() + 3500);
+    finishRound(s);
+    // All four came before the level change finished and the race resumed.
+    const std::int64_t resumedAt = s.timeOf("load sounds/levelup.wav", at);
+    ASSERT_GT(resumedAt, 0);
+    EXPECT_LT(s.timeOf("key " + std::to_string(k.kscore), at), resumedAt);
+    EXPECT_GT(s.timeOf("key " + std::to_string(vk::Escape), at), s.timeOf("play sounds/speech/brakes.wav once", at));
+    EXPECT_TRUE(s.has("play sounds/speech/points.wav once", at));
+    EXPECT_EQ(s.count("play sounds/speech/brakes.wav once", at), 2);
+    EXPECT_FALSE(s.has("play sounds/speech/exitPrompt.wav once", at));
+    EXPECT_FALSE(s.form.inExitPrompt);
+    EXPECT_FALSE(s.form.pause);
+    EXPECT_FALSE(s.form.hasStarted) << "the car was not running before the round";
+    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.tmrComp.enabled());
+}
+
 TEST(BonusRound, TenHitsMakeExactlyTwentyThousandAndWinTwoItemsSpokenBeforeTheScore) {
     RaceScenario s;
     startBefore(s, 10);
