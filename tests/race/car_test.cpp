@@ -259,6 +259,39 @@ TEST_F(CarTest, ResetCentresTheCarButLeavesItsEngineRunning) {
     EXPECT_EQ(inv().inventoryIndex(), 2);
 }
 
+TEST_F(CarTest, LeavingTheGameWhileARepairIsSaidLeavesNothingBehind) {
+    begin(3);
+    s.press(vk::Up);
+    s.form.m_lifes = 2;
+    player().checkEnjen();
+    inv().addItem("er", 1);
+    for (int i = 0; i < 3; ++i) s.press(vk::PageDown);
+    // "eger" lasts 300 ms: the exit prompt comes and is answered while it is said.
+    s.pressAt(vk::Escape, s.now() + 100);
+    s.pressAt(vk::Enter, s.now() + 200);
+    s.press(vk::Ctrl);
+    EXPECT_FALSE(s.form.game);
+    EXPECT_EQ(s.form.player, nullptr);
+    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_EQ(s.form.endCause, "escape");
+    EXPECT_EQ(s.count("play sounds/bad_enjen.wav loop"), 1);  // only the failure's
+}
+
+TEST_F(CarTest, LeavingTheGameWhileTheLazerHitsLeavesNothingBehind) {
+    begin(2);
+    inv().addItem("lazer", 5);
+    s.press(vk::PageDown);
+    s.platform.script = {uFor(2, 3), uFor(1, 4)};
+    s.form.tmrComp_Timer();
+    s.pressAt(vk::Escape, s.now() + 50);  // during the wait before the explosion
+    s.pressAt(vk::Enter, s.now() + 120);
+    s.press(vk::Ctrl);
+    EXPECT_FALSE(s.form.game);
+    EXPECT_EQ(s.form.stats.carsBlasted, 1);
+    EXPECT_EQ(s.count("play sounds/car/carexplode.wav once"), 0);
+    EXPECT_TRUE(s.form.menus.mainMenuActive);
+}
+
 TEST_F(CarTest, WaitLetsTicksRunForTheRequestedTime) {
     begin(2);
     int ticks = 0;

@@ -319,6 +319,18 @@ TEST_F(RaceKeys, WhilePausedOnlyTheSpeakingKeysAndThePauseKeyWork) {
     EXPECT_TRUE(s.form.tmrComp.enabled());
 }
 
+TEST_F(RaceKeys, StoppingTheRaceTwiceIsHarmlessAndOneResumeBringsItBack) {
+    s.press(vk::Up);
+    s.form.stopgame();
+    s.form.stopgame();
+    EXPECT_EQ(s.runningRaceTimers(), "");
+    EXPECT_FALSE(s.form.hasStarted);
+    s.form.resumeGame();
+    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.looping(s.playerEngine()));
+    EXPECT_TRUE(s.form.tmrComp.enabled());
+}
+
 TEST_F(RaceKeys, ACarStoppedBeforeThePauseStaysStopped) {
     s.press(vk::Up);
     s.press(vk::Down);
