@@ -253,6 +253,15 @@ TEST(Speech, SynthesizedWordsAreTrimmedAndLevelled) {
     EXPECT_NEAR(sp::gatedRmsDb(done), sp::kSpeechLoudnessDb, 0.5);
 }
 
+// The pack is the same on every machine with the same packages: the synthesizer is
+// deterministic, so a fresh cache gives the same samples.
+TEST(Speech, SameTextSameSamples) {
+    TempDir a("speech-a"), b("speech-b");
+    const sp::Audio first = sp::SpeechSynth(a.path().string()).raw("thousand");
+    const sp::Audio second = sp::SpeechSynth(b.path().string()).raw("thousand");
+    EXPECT_EQ(first.ch, second.ch);
+}
+
 TEST(Speech, AnUnknownVoiceFailsLoudly) {
     TempDir cache("voice");
     sp::SpeechSynth s(cache.path().string(), "no_such_voice");

@@ -316,7 +316,7 @@ Audio brakesReady(int rate) {
         out[0] = static_cast<float>((0.25 + 0.75 * th * th) * 0.4 * tone + 0.5 * hissBp(noise[pos]) * (0.6 + 0.4 * th));
     });
     removeDc(a);
-    levelTo(a, -24.0);
+    levelTo(a, -21.0);
     return a;
 }
 

@@ -387,7 +387,7 @@ Audio fxIntro(int rate) {
             std::vector<float> part(eng.begin() + static_cast<std::ptrdiff_t>(at),
                                     eng.begin() + static_cast<std::ptrdiff_t>(std::min(eng.size(), at + slice)));
             const double t = double(at) / rate;
-            place(dry, part, t, rate, 0.8, -0.9 + 1.8 * std::clamp((t - 1.2) / 1.8, 0.0, 1.0), false);
+            place(dry, part, t, rate, 1.6, -0.9 + 1.8 * std::clamp((t - 1.2) / 1.8, 0.0, 1.0), false);
         }
     }
     // Whoosh as it passes.
