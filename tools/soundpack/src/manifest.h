@@ -15,7 +15,7 @@
 //             gap:SECONDS     silence
 //           options, comma separated: pan=-1..1 (say, fx), over=SECONDS (start that long before
 //           the end of what comes before, mixed over it), dur=SECONDS (fx: cut or repeat to this
-//           length), fade=MS (fade-out at the end of the segment)
+//           length, eased in over 15 ms), fade=MS (fade-out at the end of the segment)
 //
 // Blank lines and lines starting with '#' are ignored.
 

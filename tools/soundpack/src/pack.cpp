@@ -92,7 +92,11 @@ Audio renderClip(const Clip& clip, SpeechSynth& speech) {
                 break;
             case Segment::Kind::Fx:
                 part = renderFx(seg.arg, clip.rate);
-                if (seg.options.count("dur")) part = fitLength(part, seg.option("dur", 1.0));
+                if (seg.options.count("dur")) {
+                    // An excerpt of a loop starts wherever the loop happens to be: ease it in.
+                    part = fitLength(part, seg.option("dur", 1.0));
+                    fadeIn(part, 15.0);
+                }
                 break;
             case Segment::Kind::Gap:
                 part = silence(clip.rate, 1, std::stod(seg.arg));
