@@ -229,6 +229,20 @@ TEST_F(TrafficTest, APauseDuringTheFadeFinishesTheFadeAndTheCarArrivesOnce) {
     EXPECT_EQ(s.form.points, 10);
 }
 
+TEST_F(TrafficTest, APauseDuringTheSecondCarsFadeFinishesItToo) {
+    clearRoad(s);
+    for (int level = 2; level <= 6; ++level) s.form.levelup(false);
+    scriptSecondCar(s, 2, 3);
+    ASSERT_TRUE(s.runUntil([&] { return s.form.seccar.secondCarPassing; }));
+    s.press(vk::letter('p'));
+    s.press(vk::letter('p'));
+    EXPECT_TRUE(s.form.tmrSwoosh.enabled());
+    EXPECT_FALSE(s.form.tmrSrace.enabled());
+    EXPECT_TRUE(s.looping(s.secondEngine(2)));
+    ASSERT_TRUE(s.runUntil([&] { return !s.form.seccar.secondCarInProgress; }));
+    EXPECT_EQ(s.form.stats.carsAvoided, 1);
+}
+
 TEST_F(TrafficTest, APauseDuringTheApproachContinuesItFromTheSameVolume) {
     scriptFirstCar(s, -3, 1);
     ASSERT_TRUE(s.runUntil([&] { return s.compEngine(1).getVolume() == -3200; }));

@@ -118,6 +118,7 @@ private:
             }
         } else if (event == "stop") {
             v.looping = false;
+            if (id == lastTarget_) lastTarget_ = 0;  // the next car in this loop is a new one
         }
     }
 
