@@ -1,0 +1,279 @@
+// The PostgreSQL backend, for a table that outgrows one machine. Names travel as bytea in
+// binary form, so every byte value is kept; numbers go out as text and come back binary.
+
+#include <libpq-fe.h>
+
+#include <arpa/inet.h>
+#include <endian.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "connection_pool.h"
+#include "score_store.h"
+
+namespace zorvan::scores {
+namespace {
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS submissions (
+    id           BIGSERIAL PRIMARY KEY,
+    trans_id     INTEGER   NOT NULL,
+    user_name    BYTEA     NOT NULL,
+    user_email   BYTEA     NOT NULL,
+    user_country BYTEA     NOT NULL,
+    points       BIGINT    NOT NULL,
+    difficulty   SMALLINT  NOT NULL,
+    level        INTEGER   NOT NULL,
+    stats        BYTEA     NOT NULL DEFAULT ''::bytea,
+    received_at  TIMESTAMPTZ NOT NULL DEFAULT now(),
+    UNIQUE (trans_id, user_name)
+);
+CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
+)sql";
+
+// Serialises schema creation between servers starting at once on one database.
+constexpr const char* kSchemaLock = "SELECT pg_advisory_lock(4817251)";
+constexpr const char* kSchemaUnlock = "SELECT pg_advisory_unlock(4817251)";
+
+struct Result {
+    PGresult* r;
+    explicit Result(PGresult* r) : r(r) {}
+    ~Result() { PQclear(r); }
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    int rows() const { return PQntuples(r); }
+    std::string bytes(int row, int col) const {
+        return std::string(PQgetvalue(r, row, col), static_cast<std::size_t>(PQgetlength(r, row, col)));
+    }
+    std::int64_t integer(int row, int col) const {
+        const char* p = PQgetvalue(r, row, col);
+        switch (PQgetlength(r, row, col)) {
+        case 2: {
+            std::uint16_t v;
+            std::memcpy(&v, p, 2);
+            return static_cast<std::int16_t>(ntohs(v));
+        }
+        case 4: {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return static_cast<std::int32_t>(ntohl(v));
+        }
+        case 8: {
+            std::uint64_t v;
+            std::memcpy(&v, p, 8);
+            return static_cast<std::int64_t>(be64toh(v));
+        }
+        default:
+            throw std::runtime_error("postgres: unexpected integer width");
+        }
+    }
+};
+
+struct Param {
+    std::string value;
+    bool binary = false;
+};
+Param num(std::int64_t v) { return {std::to_string(v), false}; }
+Param raw(const std::string& v) { return {v, true}; }
+
+struct Statement {
+    const char* name;
+    const char* sql;
+    int params;
+};
+
+const Statement kInsert{"insert",
+    "INSERT INTO submissions (trans_id, user_name, user_email, user_country, points, difficulty, level)"
+    " VALUES ($1::integer, $2::bytea, $3::bytea, $4::bytea, $5::bigint, $6::smallint, $7::integer)"
+    " ON CONFLICT (trans_id, user_name) DO NOTHING",
+    7};
+const Statement kAppend{"append",
+    "UPDATE submissions SET stats = stats || $4::bytea"
+    " WHERE id = (SELECT id FROM submissions WHERE trans_id = $1::integer AND points = $2::bigint"
+    "             AND difficulty = $3::smallint ORDER BY id DESC LIMIT 1)"
+    " AND octet_length(stats) + octet_length($4::bytea) <= $5::integer RETURNING id",
+    5};
+const Statement kExists{"exists",
+    "SELECT id FROM submissions WHERE trans_id = $1::integer AND points = $2::bigint"
+    " AND difficulty = $3::smallint LIMIT 1",
+    3};
+const Statement kTable{"table",
+    "SELECT trans_id, points, user_name, level FROM submissions WHERE difficulty = $1::smallint"
+    " ORDER BY points DESC, id ASC LIMIT $2::integer",
+    2};
+const Statement kAll{"all",
+    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats"
+    " FROM submissions ORDER BY id",
+    0};
+
+class Connection {
+public:
+    explicit Connection(const std::string& conninfo) : pg_(PQconnectdb(conninfo.c_str())) {
+        if (!pg_ || PQstatus(pg_) != CONNECTION_OK) {
+            std::string why = pg_ ? PQerrorMessage(pg_) : "out of memory";
+            PQfinish(pg_);
+            throw std::runtime_error("postgres: cannot connect: " + trim(why));
+        }
+        // Notices ("relation already exists, skipping") are not errors; keep stderr clean.
+        PQsetNoticeProcessor(pg_, [](void*, const char*) {}, nullptr);
+    }
+    ~Connection() { PQfinish(pg_); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void exec(const char* sql) {
+        Result r(PQexec(pg_, sql));
+        check(r, sql);
+    }
+
+    Result run(const Statement& st, const std::vector<Param>& params) {
+        if (!prepared(st)) {
+            Result p(PQprepare(pg_, st.name, st.sql, st.params, nullptr));
+            check(p, st.name);
+            preparedNames_.push_back(st.name);
+        }
+        std::vector<const char*> values;
+        std::vector<int> lengths, formats;
+        for (const Param& p : params) {
+            values.push_back(p.value.data());
+            lengths.push_back(static_cast<int>(p.value.size()));
+            formats.push_back(p.binary ? 1 : 0);
+        }
+        Result r(PQexecPrepared(pg_, st.name, static_cast<int>(params.size()), values.data(),
+                                lengths.data(), formats.data(), /*resultFormat binary*/ 1));
+        check(r, st.name);
+        return Result(std::exchange(r.r, nullptr));
+    }
+
+    bool broken() const { return PQstatus(pg_) != CONNECTION_OK; }
+
+private:
+    static std::string trim(std::string s) {
+        while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+        return s;
+    }
+    bool prepared(const Statement& st) const {
+        for (const char* n : preparedNames_)
+            if (n == st.name) return true;
+        return false;
+    }
+    void check(const Result& r, const char* what) {
+        ExecStatusType s = PQresultStatus(r.r);
+        if (s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK)
+            throw std::runtime_error(std::string("postgres: ") + what + ": " + trim(PQerrorMessage(pg_)));
+    }
+
+    PGconn* pg_;
+    std::vector<const char*> preparedNames_;
+};
+
+class PostgresStore final : public ScoreStore {
+public:
+    explicit PostgresStore(std::string conninfo)
+        : conninfo_(std::move(conninfo)),
+          pool_(std::max(4u, std::thread::hardware_concurrency()) + 8,
+                [this] { return std::make_unique<Connection>(conninfo_); }) {
+        auto c = pool_.take();
+        c->exec(kSchemaLock);
+        try {
+            c->exec(kSchema);
+        } catch (...) {
+            c->exec(kSchemaUnlock);
+            throw;
+        }
+        c->exec(kSchemaUnlock);
+    }
+
+    AddResult add(const Submission& s) override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kInsert, {num(s.transId), raw(s.userName), raw(s.userEmail), raw(s.userCountry),
+                                       num(s.points), num(s.difficulty), num(s.level)});
+            return std::strcmp(PQcmdTuples(r.r), "1") == 0 ? AddResult::Stored : AddResult::Duplicate;
+        });
+    }
+
+    AppendResult appendStats(std::int32_t transId, std::int64_t points, int difficulty,
+                             const std::string& piece) override {
+        return withConnection([&](Connection& c) {
+            // One statement: the row lock makes concurrent appends queue, and the length
+            // condition is checked again against the row each one finally sees.
+            Result r = c.run(kAppend, {num(transId), num(points), num(difficulty), raw(piece),
+                                       num(static_cast<std::int64_t>(kMaxStatsBytes))});
+            if (r.rows() == 1) return AppendResult::Appended;
+            Result e = c.run(kExists, {num(transId), num(points), num(difficulty)});
+            return e.rows() == 0 ? AppendResult::NoSuchSubmission : AppendResult::TooLong;
+        });
+    }
+
+    std::vector<TableRow> top(int difficulty, int count) override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kTable, {num(difficulty), num(count)});
+            std::vector<TableRow> rows;
+            rows.reserve(static_cast<std::size_t>(r.rows()));
+            for (int i = 0; i < r.rows(); ++i)
+                rows.push_back({static_cast<std::int32_t>(r.integer(i, 0)), r.integer(i, 1), r.bytes(i, 2),
+                                static_cast<std::int32_t>(r.integer(i, 3))});
+            return rows;
+        });
+    }
+
+    std::vector<StoredSubmission> all() override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kAll, {});
+            std::vector<StoredSubmission> out;
+            for (int i = 0; i < r.rows(); ++i) {
+                StoredSubmission s;
+                s.id = r.integer(i, 0);
+                s.transId = static_cast<std::int32_t>(r.integer(i, 1));
+                s.userName = r.bytes(i, 2);
+                s.userEmail = r.bytes(i, 3);
+                s.userCountry = r.bytes(i, 4);
+                s.points = r.integer(i, 5);
+                s.difficulty = static_cast<int>(r.integer(i, 6));
+                s.level = static_cast<std::int32_t>(r.integer(i, 7));
+                s.stats = r.bytes(i, 8);
+                out.push_back(std::move(s));
+            }
+            return out;
+        });
+    }
+
+    std::string backendName() const override { return "postgresql"; }
+
+private:
+    // A connection that dropped (server restart, network) is closed instead of pooled.
+    template <class F>
+    std::invoke_result_t<F, Connection&> withConnection(F&& f) {
+        auto c = pool_.take();
+        try {
+            return f(*c);
+        } catch (...) {
+            if (c->broken()) c.discard();
+            throw;
+        }
+    }
+
+    std::string conninfo_;
+    ConnectionPool<Connection> pool_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScoreStore> openPostgresStore(const std::string& conninfo) {
+    return std::make_unique<PostgresStore>(conninfo);
+}
+
+std::unique_ptr<ScoreStore> openStore(const std::string& db) {
+    if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0) return openPostgresStore(db);
+    return openSqliteStore(db);
+}
+
+}  // namespace zorvan::scores

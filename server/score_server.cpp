@@ -1,0 +1,130 @@
+#include "score_server.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <exception>
+#include <thread>
+
+#include "wire.h"
+
+namespace zorvan::scores {
+
+namespace {
+constexpr const char* kText = "text/plain; charset=windows-1252";
+// Nothing the game sends has a body; anything bigger is refused before it is read.
+constexpr std::size_t kMaxBodyBytes = 1024;
+
+void answer(httplib::Response& res, int status, std::string body) {
+    res.status = status;
+    res.set_content(std::move(body), kText);
+}
+
+QueryParams paramsOf(const httplib::Request& req) {
+    return QueryParams(req.params.begin(), req.params.end());
+}
+}  // namespace
+
+struct ScoreServer::Impl {
+    ScoreStore& store;
+    httplib::Server http;
+    std::thread thread;
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> inRun{false};
+    std::function<void(std::string_view)> logger;
+
+    explicit Impl(ScoreStore& s) : store(s) {
+        http.set_payload_max_length(kMaxBodyBytes);
+        http.set_read_timeout(5, 0);
+        http.set_write_timeout(5, 0);
+        http.set_keep_alive_timeout(5);
+        http.set_tcp_nodelay(true);
+        // The library's default adds SO_REUSEPORT, which would let a second server take the
+        // same port silently; reusing a port in TIME_WAIT after a restart is all we want.
+        http.set_socket_options([](socket_t sock) {
+            int yes = 1;
+            ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        });
+
+        http.Get("/update_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { update(req, res); });
+        http.Get("/view_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { view(req, res); });
+
+        http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+            std::string why = "internal error";
+            try {
+                if (ep) std::rethrow_exception(ep);
+            } catch (const std::exception& e) {
+                why = e.what();
+            } catch (...) {
+            }
+            answer(res, 500, "error: " + why + "\n");
+        });
+        http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
+            if (logger) logger(req.method + " " + req.path + " " + std::to_string(res.status));
+        });
+    }
+
+    void update(const httplib::Request& req, httplib::Response& res) {
+        auto parsed = parseUpdate(paramsOf(req));
+        if (auto* bad = std::get_if<BadRequest>(&parsed)) return answer(res, 400, "bad request: " + bad->why + "\n");
+        if (auto* s = std::get_if<Submission>(&parsed)) {
+            AddResult r = store.add(*s);
+            return answer(res, 200, r == AddResult::Stored ? "stored\n" : "already stored\n");
+        }
+        auto& piece = std::get<StatsPiece>(parsed);
+        switch (store.appendStats(piece.transId, piece.points, piece.difficulty, piece.text)) {
+        case AppendResult::Appended:
+            return answer(res, 200, "stats stored\n");
+        case AppendResult::NoSuchSubmission:
+            return answer(res, 404, "no such submission\n");
+        case AppendResult::TooLong:
+            return answer(res, 400, "bad request: statistics too long\n");
+        }
+    }
+
+    void view(const httplib::Request& req, httplib::Response& res) {
+        auto parsed = parseView(paramsOf(req));
+        if (auto* bad = std::get_if<BadRequest>(&parsed)) return answer(res, 400, "bad request: " + bad->why + "\n");
+        auto& t = std::get<TableRequest>(parsed);
+        answer(res, 200, formatTable(store.top(t.difficulty, t.inTop)));
+    }
+};
+
+ScoreServer::ScoreServer(ScoreStore& store) : impl_(std::make_unique<Impl>(store)) {}
+
+ScoreServer::~ScoreServer() {
+    stop();
+    if (impl_->thread.joinable()) impl_->thread.join();
+}
+
+int ScoreServer::bind(const std::string& address, int port) {
+    if (port == 0) return impl_->http.bind_to_any_port(address);
+    return impl_->http.bind_to_port(address, port) ? port : -1;
+}
+
+bool ScoreServer::run() {
+    // inRun is raised before stopRequested is looked at, and stop() raises stopRequested
+    // before it looks at inRun: one of the two always sees the other.
+    impl_->inRun = true;
+    bool ok = impl_->stopRequested || impl_->http.listen_after_bind();
+    impl_->inRun = false;
+    return ok;
+}
+
+void ScoreServer::start() {
+    // The socket listens since bind(), so clients may connect before the thread accepts.
+    impl_->thread = std::thread([this] { run(); });
+}
+
+void ScoreServer::stop() {
+    impl_->stopRequested = true;
+    // The library ignores stop() until its accept loop runs; wait for that, or for run() to
+    // give up.
+    while (impl_->inRun && !impl_->http.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    impl_->http.stop();
+}
+
+void ScoreServer::setLogger(std::function<void(std::string_view)> logger) { impl_->logger = std::move(logger); }
+
+}  // namespace zorvan::scores

@@ -1,0 +1,41 @@
+#pragma once
+// The HTTP side of zorvan-scores: "/update_zelk.php" and "/view_zelk.php" over a ScoreStore.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "score_store.h"
+
+namespace zorvan::scores {
+
+inline constexpr int kDefaultPort = 28517;
+inline constexpr const char* kDefaultBind = "127.0.0.1";
+
+class ScoreServer {
+public:
+    explicit ScoreServer(ScoreStore& store);
+    ~ScoreServer();  // stops and joins a server started with start()
+    ScoreServer(const ScoreServer&) = delete;
+    ScoreServer& operator=(const ScoreServer&) = delete;
+
+    // Binds the listening socket; port 0 takes a free one. Returns the port, or -1 when the
+    // address cannot be bound.
+    int bind(const std::string& address, int port);
+    // Serves on the bound socket until stop(); returns false when serving failed.
+    bool run();
+    // run() on a thread of its own (tests and benchmarks).
+    void start();
+    // Safe from any thread, also before run() has got going.
+    void stop();
+
+    // One line per request: method, target, status (the access log of the program).
+    void setLogger(std::function<void(std::string_view line)> logger);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zorvan::scores

@@ -1,0 +1,72 @@
+#pragma once
+// Storage of the score table. Two backends behind one interface: SQLite (one file, WAL) for a
+// single machine, PostgreSQL for a table that outgrows one. Every call is safe from several
+// threads at once; each backend keeps a small pool of connections.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zorvan::scores {
+
+// Limits on what the server accepts, in bytes after percent-decoding.
+inline constexpr std::size_t kMaxNameBytes = 256;
+inline constexpr std::size_t kMaxEmailBytes = 256;
+inline constexpr std::size_t kMaxCountryBytes = 16;
+inline constexpr std::size_t kMaxStatsPieceBytes = 1000;
+inline constexpr std::size_t kMaxStatsBytes = 32767;  // the whole text of one submission
+inline constexpr int kMaxInTop = 500;
+
+// One accepted submission. Names and addresses are kept byte for byte as sent.
+struct Submission {
+    std::int32_t transId = 0;
+    std::string userName;
+    std::string userEmail;
+    std::string userCountry;
+    std::int64_t points = 0;  // UserScore without its difficulty digit
+    int difficulty = 0;       // the difficulty digit, 5..9
+    std::int32_t level = 0;
+};
+
+struct StoredSubmission : Submission {
+    std::int64_t id = 0;  // order of arrival
+    std::string stats;    // the statistics text appended so far
+};
+
+struct TableRow {
+    std::int32_t transId = 0;
+    std::int64_t points = 0;
+    std::string userName;
+    std::int32_t level = 0;
+};
+
+enum class AddResult { Stored, Duplicate };
+enum class AppendResult { Appended, NoSuchSubmission, TooLong };
+
+class ScoreStore {
+public:
+    virtual ~ScoreStore() = default;
+
+    // A second submission with the same transId and userName is not stored again.
+    virtual AddResult add(const Submission& s) = 0;
+    // Appends to the statistics of the latest submission with these values; the whole text
+    // never exceeds kMaxStatsBytes.
+    virtual AppendResult appendStats(std::int32_t transId, std::int64_t points, int difficulty,
+                                     const std::string& piece) = 0;
+    // The best `count` submissions of one difficulty: most points first, ties by arrival.
+    virtual std::vector<TableRow> top(int difficulty, int count) = 0;
+    // Everything stored, in order of arrival (for tests and maintenance).
+    virtual std::vector<StoredSubmission> all() = 0;
+
+    virtual std::string backendName() const = 0;
+};
+
+// Throws std::runtime_error when the database cannot be opened or prepared.
+std::unique_ptr<ScoreStore> openSqliteStore(const std::string& path);
+// `conninfo`: a libpq connection URI ("postgresql://user@host:port/db") or key=value string.
+std::unique_ptr<ScoreStore> openPostgresStore(const std::string& conninfo);
+// "postgresql://..." or "postgres://..." selects PostgreSQL; anything else is an SQLite file.
+std::unique_ptr<ScoreStore> openStore(const std::string& db);
+
+}  // namespace zorvan::scores

@@ -1,0 +1,51 @@
+#pragma once
+// A plain HTTP GET for the server tests: the target goes out byte for byte as given.
+
+#include <curl/curl.h>
+
+#include <string>
+#include <string_view>
+
+namespace zorvan::scores::test {
+
+struct Reply {
+    long status = 0;  // 0: no reply (connection failed)
+    std::string body;
+};
+
+inline Reply httpGet(const std::string& url) {
+    Reply reply;
+    CURL* curl = curl_easy_init();
+    if (!curl) return reply;
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION,
+                     +[](char* p, size_t size, size_t n, void* out) -> size_t {
+                         static_cast<std::string*>(out)->append(p, size * n);
+                         return size * n;
+                     });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_easy_cleanup(curl);
+    return reply;
+}
+
+// Every byte but the unreserved ones as %XX, so the server sees exactly these bytes.
+inline std::string enc(std::string_view s) {
+    static const char* hex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : s) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+            c == '_' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+}  // namespace zorvan::scores::test

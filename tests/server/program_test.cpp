@@ -1,0 +1,158 @@
+// The zorvan-scores program itself: arguments, start-up, serving, stopping on a signal.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "backend_fixture.h"
+
+namespace zorvan::scores::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Program {
+    pid_t pid = -1;
+    int out = -1;  // the program's stdout and stderr
+
+    explicit Program(std::vector<std::string> args) {
+        args.insert(args.begin(), ZORVAN_SCORES_PROGRAM);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlives a test that dies
+            ::dup2(fds[1], 1);
+            ::dup2(fds[1], 2);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            ::execv(argv[0], argv.data());
+            _exit(127);
+        }
+        ::close(fds[1]);
+        out = fds[0];
+    }
+    ~Program() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (out >= 0) ::close(out);
+    }
+    // The next line of output ("" at the end).
+    std::string line() {
+        std::string s;
+        char c;
+        while (::read(out, &c, 1) == 1 && c != '\n') s += c;
+        return s;
+    }
+    int wait() {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+};
+
+fs::path tempFolder(const char* name) {
+    fs::path p = fs::temp_directory_path() / (std::string(name) + "-" + std::to_string(::getpid()));
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+int portOf(const std::string& banner) {
+    auto colon = banner.rfind(':');
+    return colon == std::string::npos ? -1 : std::atoi(banner.c_str() + colon + 1);
+}
+
+void serveOneSubmissionAndStop(const std::string& db, const std::string& backend) {
+    Program p({"--db", db, "--port", "0"});
+    std::string banner = p.line();
+    ASSERT_NE(banner.find(backend + " store, listening on 127.0.0.1:"), std::string::npos) << banner;
+    int port = portOf(banner);
+    ASSERT_GT(port, 0);
+    std::string base = "http://127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(httpGet(base + target("/update_zelk.php", submission(9, "Ann", 2500, 8))).status, 200);
+    EXPECT_EQ(httpGet(base + target("/view_zelk.php", table(10, 8))).body, "zorvan\n:9@1;2500~Ann^3[]\n");
+    EXPECT_EQ(p.line(), "GET /update_zelk.php 200");
+    EXPECT_EQ(p.line(), "GET /view_zelk.php 200");
+    ::kill(p.pid, SIGTERM);
+    EXPECT_EQ(p.wait(), 0);
+}
+
+TEST(ProgramTest, ServesSqliteAndStopsOnSigterm) {
+    fs::path dir = tempFolder("zorvan-scores-program");
+    serveOneSubmissionAndStop((dir / "s.db").string(), "sqlite");
+    // The table outlives the program.
+    auto store = openSqliteStore((dir / "s.db").string());
+    ASSERT_EQ(store->all().size(), 1u);
+    EXPECT_EQ(store->all()[0].userName, "Ann");
+    fs::remove_all(dir);
+}
+
+TEST(ProgramTest, ServesPostgresql) {
+    std::string why;
+    testkit::PgCluster* cluster = testkit::PgCluster::shared(why);
+    if (!cluster) {
+        if (postgresRequired()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    std::string uri = cluster->createDatabase();
+    serveOneSubmissionAndStop(uri, "postgresql");
+    EXPECT_EQ(openPostgresStore(uri)->all().size(), 1u);
+}
+
+TEST(ProgramTest, RefusesWhatItCannotDo) {
+    EXPECT_EQ(Program({"--port", "70000"}).wait(), 2);
+    EXPECT_EQ(Program({"--frobnicate"}).wait(), 2);
+    EXPECT_EQ(Program({"--db"}).wait(), 2);
+
+    Program noFolder({"--db", "/nonexistent-folder/x/scores.db", "--port", "0"});
+    EXPECT_NE(noFolder.line().find("cannot open"), std::string::npos);
+    EXPECT_EQ(noFolder.wait(), 1);
+
+    // A port already taken is reported, not ignored.
+    fs::path dir = tempFolder("zorvan-scores-busy");
+    Program first({"--db", (dir / "a.db").string(), "--port", "0"});
+    int port = portOf(first.line());
+    ASSERT_GT(port, 0);
+    Program second({"--db", (dir / "b.db").string(), "--port", std::to_string(port)});
+    EXPECT_NE(second.line().find("cannot listen"), std::string::npos);
+    EXPECT_EQ(second.wait(), 1);
+    fs::remove_all(dir);
+}
+
+TEST(ProgramTest, PostgresqlLostAnswers500AndKeepsServing) {
+    std::string why;
+    auto cluster = testkit::PgCluster::start(why);
+    if (!cluster) {
+        if (postgresRequired()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    auto store = openPostgresStore(cluster->createDatabase());
+    ScoreServer server(*store);
+    int port = server.bind("127.0.0.1", 0);
+    server.start();
+    std::string base = "http://127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(httpGet(base + target("/update_zelk.php", submission(1, "Ann", 2500, 8))).status, 200);
+    cluster->stopServer();
+    Reply r = httpGet(base + target("/view_zelk.php", table(10, 8)));
+    EXPECT_EQ(r.status, 500);
+    EXPECT_NE(r.body.find("error"), std::string::npos);
+    EXPECT_EQ(httpGet(base + target("/update_zelk.php", submission(2, "Ann", 2500, 8))).status, 500);
+    // Still answering, and refusing bad requests before touching the database.
+    EXPECT_EQ(httpGet(base + target("/view_zelk.php", table(0, 8))).status, 400);
+}
+
+}  // namespace
+}  // namespace zorvan::scores::test
