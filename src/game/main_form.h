@@ -77,24 +77,11 @@ public:
     // False when neither is on, so the menus get the key.
     bool raceKeyDown(int keyCode);
     void newGame();
-    // The end of a game reached from the exit prompt or game over: back to the menus.
-    // (Declared by the race code as it needs; add members below this line.)
 
-    // The game's objects: made by createObjects for every new game, let go by releaseObjects.
-    std::unique_ptr<car> player;
-    std::array<std::unique_ptr<compcar>, 3> compCars;
-    SecondCarModule seccar{*this};  // the second computer car
-    std::int32_t secondSpeed = 0;   // interval of tmrSrace and tmrSwoosh, ms
-    std::int16_t holeLane = 0;      // lane of the hole last announced: -3, 0, 3
-    std::string endCause;           // why the last game ended: "cars", "hole" or "escape"
-    // Sounds the race loads for itself ("t_pass1" of either car, crash, level-up).
-    SoundSlot passSound, secondPassSound, crashSound, levelUpSound;
-    bool passSoundOn = false, secondPassSoundOn = false;
 
     void createObjects();
     void releaseObjects();
     // Lets go of every sound and object of the race; safe at any time, also mid-race.
-    // The destructor must call it before the sound system goes.
     void releaseRace();
     void ajustTimers(std::int32_t secondcar);  // ms; 0 leaves the second car's timers
     void stopgame();
@@ -194,6 +181,18 @@ public:
 
     // The profile read from config.dat.
     std::string profileName, profileEmail, profileCountry;
+
+    // ---- The race's objects and sounds: declared after the modules, so they go first ----
+    // The game's objects: made by createObjects for every new game, let go by releaseObjects.
+    std::unique_ptr<car> player;
+    std::array<std::unique_ptr<compcar>, 3> compCars;
+    SecondCarModule seccar{*this};  // the second computer car
+    std::int32_t secondSpeed = 0;   // interval of tmrSrace and tmrSwoosh, ms
+    std::int16_t holeLane = 0;      // lane of the hole last announced: -3, 0, 3
+    std::string endCause;           // why the last game ended: "cars", "hole" or "escape"
+    // Sounds the race loads for itself ("t_pass1" of either car, crash, level-up).
+    SoundSlot passSound, secondPassSound, crashSound, levelUpSound;
+    bool passSoundOn = false, secondPassSoundOn = false;
 
     // The whole program folder path of a file ("sounds/speech/level.wav"), as the speech
     // queue takes full paths.
