@@ -96,29 +96,27 @@ void NumberSystem::sayHundreds() {
     sayTens();
 }
 
-// form: how many digits the thousands group has (1, 2 or 3).
-void NumberSystem::sayThousands(int form) {
-    const std::string zeros(static_cast<std::size_t>(form), '0');
+// Says the leading group of `digits` digits (1 to 3) followed by `word`, or nothing at all
+// when the group is all zeros.
+void NumberSystem::sayGroup(int digits, std::string_view word) {
+    const std::string zeros(static_cast<std::size_t>(digits), '0');
     if (numberDigits_.compare(0, zeros.size(), zeros) == 0) {
         numberDigits_.erase(0, zeros.size());
-    } else {
-        if (form == 1) sayUnits();
-        if (form == 2) sayTens();
-        if (form == 3) sayHundreds();
-        queueClip("thousand");
+        return;
     }
+    if (digits == 1) sayUnits();
+    if (digits == 2) sayTens();
+    if (digits == 3) sayHundreds();
+    queueClip(word);
+}
+
+void NumberSystem::sayThousands(int digits) {
+    sayGroup(digits, "thousand");
     sayHundreds();
 }
 
-void NumberSystem::sayMillions(int form) {
-    const std::string zeros(static_cast<std::size_t>(form), '0');
-    if (numberDigits_.compare(0, zeros.size(), zeros) == 0) {
-        numberDigits_.erase(0, zeros.size());
-    } else {
-        if (form == 1) sayUnits();
-        if (form == 2) sayTens();
-        queueClip("million");
-    }
+void NumberSystem::sayMillions(int digits) {
+    sayGroup(digits, "million");
     sayThousands(3);
 }
 

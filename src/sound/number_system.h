@@ -39,8 +39,9 @@ private:
     void sayUnits();
     void sayTens();
     void sayHundreds();
-    void sayThousands(int form);
-    void sayMillions(int form);
+    void sayGroup(int digits, std::string_view word);
+    void sayThousands(int digits);  // digits of the thousands group: 1, 2 or 3
+    void sayMillions(int digits);
     char takeDigit();
 
     MainForm& form_;

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# CPU that the real game uses, as a share of one core, idling in the main menu (target under
+# 2 %) or during a race (target under 5 %).
+#   bench/game/game_cpu.sh GAME_FOLDER menu|race [SECONDS]
+# GAME_FOLDER holds the zorvan program and the sound pack (build/game). The game runs in its
+# window under a private Xvfb with SDL's dummy audio driver, which pulls the mix at real-time
+# pace like a sound card. "race" chooses a new game with the Lego car (no road events, so no
+# hole ends the race early) on "easy" and starts the car; /proc/PID/stat is then sampled while
+# computer cars approach, pass and hit.
+set -euo pipefail
+game=$(cd "${1:?usage: game_cpu.sh GAME_FOLDER menu|race [SECONDS]}" && pwd)
+what=${2:?usage: game_cpu.sh GAME_FOLDER menu|race [SECONDS]}
+seconds=${3:-20}
+[[ -x "$game/zorvan" && -d "$game/sounds" ]] || { echo "game_cpu.sh: $game needs zorvan and sounds/" >&2; exit 2; }
+work=$(mktemp -d)
+trap 'kill ${pid:-} ${xvfb:-} 2>/dev/null || true; rm -rf "$work"' EXIT
+cp -r "$game" "$work/game"
+printf 'Bench Player\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
+for n in $(seq 140 170); do [[ -e /tmp/.X$n-lock ]] || { display=":$n"; break; }; done
+Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
+export DISPLAY=$display XDG_CONFIG_HOME="$work" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+"$work/game/zorvan" & pid=$!
+window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
+xdotool windowfocus --sync "$window"
+key() { xdotool key --window "$window" "$1"; sleep "${2:-1}"; }
+sleep 1; key space; key space 5   # past the logo and the intro; the main menu has spoken
+if [[ $what == race ]]; then
+  key Return 2   # main menu entry 1: new game -> the car menu
+  key Return 2   # the Lego car -> the difficulty menu
+  key Return 3   # "easy": the race starts
+  key Up 3       # the start key
+fi
+kill -0 "$pid" 2>/dev/null || { echo "game_cpu.sh: zorvan ended early" >&2; exit 1; }
+ticks=$(getconf CLK_TCK)
+cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+before=$(cpu); sleep "$seconds"; after=$(cpu)
+awk -v a="$before" -v b="$after" -v t="$ticks" -v s="$seconds" -v w="$what" \
+  'BEGIN { printf "zorvan (%s): %.2f %% of one core over %d s\n", w, 100 * (b - a) / t / s, s }'
