@@ -15,29 +15,16 @@
 #include "game/main_form.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
+#include "support/forwarding_platform.h"
 #include "support/game_folder.h"
 
 namespace zorvan::test {
 
 // The simulated platform with a queue of scripted random numbers in front of its generator.
-class ScriptedPlatform final : public Platform {
+class ScriptedPlatform final : public ForwardingPlatform {
 public:
-    explicit ScriptedPlatform(SimOptions options) : sim(std::move(options)) {}
+    explicit ScriptedPlatform(SimOptions options) : ForwardingPlatform(sim), sim(std::move(options)) {}
 
-    std::int64_t nowMs() override { return sim.nowMs(); }
-    void idleUntil(std::int64_t deadlineMs) override { sim.idleUntil(deadlineMs); }
-    std::optional<int> takeKey() override { return sim.takeKey(); }
-    bool closeRequested() override { return sim.closeRequested(); }
-    Mixer& mixer() override { return sim.mixer(); }
-    void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
-        sim.setVoiceEndListener(std::move(listener));
-    }
-    void messageBox(std::string_view title, std::string_view text, MessageIcon icon) override {
-        sim.messageBox(title, text, icon);
-    }
-    SettingsStore& settings() override { return sim.settings(); }
-    Files& files() override { return sim.files(); }
-    Http& http() override { return sim.http(); }
     double random() override {
         ++draws;
         if (script.empty()) return sim.random();
@@ -45,9 +32,6 @@ public:
         script.pop_front();
         return u;
     }
-    LocalDateTime localDateTime() override { return sim.localDateTime(); }
-    bool logging() const override { return true; }
-    void log(std::string_view event) override { sim.log(event); }
 
     SimPlatform sim;
     std::deque<double> script;  // the next values of random(), before the generator's
@@ -214,13 +198,7 @@ private:
         o.seed = seed;
         return o;
     }
-    static std::string bare(const std::string& line) {
-        std::string e = line.substr(line.find(' ') + 1);
-        if (auto hash = e.rfind(" #"); hash != std::string::npos &&
-            e.find_first_not_of("0123456789", hash + 2) == std::string::npos)
-            e.erase(hash);
-        return e;
-    }
+    static std::string bare(const std::string& line) { return bareEvent(line); }
     bool guarded(const std::function<void()>& body) {
         if (exitStatus) return false;
         try {

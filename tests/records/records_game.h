@@ -16,6 +16,7 @@
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
 #include "records/top_ten.h"
+#include "support/forwarding_platform.h"
 #include "support/game_folder.h"
 
 namespace zorvan::test {
@@ -64,28 +65,13 @@ private:
 };
 
 // Everything goes to the simulated platform but the files and the settings.
-class FlakyPlatform final : public Platform {
+class FlakyPlatform final : public ForwardingPlatform {
 public:
-    explicit FlakyPlatform(SimPlatform& sim) : sim(sim), files_(sim.files()), settings_(sim.settings()) {}
+    explicit FlakyPlatform(SimPlatform& sim)
+        : ForwardingPlatform(sim), sim(sim), files_(sim.files()), settings_(sim.settings()) {}
 
-    std::int64_t nowMs() override { return sim.nowMs(); }
-    void idleUntil(std::int64_t deadlineMs) override { sim.idleUntil(deadlineMs); }
-    std::optional<int> takeKey() override { return sim.takeKey(); }
-    bool closeRequested() override { return sim.closeRequested(); }
-    Mixer& mixer() override { return sim.mixer(); }
-    void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
-        sim.setVoiceEndListener(std::move(listener));
-    }
-    void messageBox(std::string_view title, std::string_view text, MessageIcon icon) override {
-        sim.messageBox(title, text, icon);
-    }
     SettingsStore& settings() override { return settings_; }
     Files& files() override { return files_; }
-    Http& http() override { return sim.http(); }
-    double random() override { return sim.random(); }
-    LocalDateTime localDateTime() override { return sim.localDateTime(); }
-    bool logging() const override { return true; }
-    void log(std::string_view event) override { sim.log(event); }
 
     FlakyFiles& flakyFiles() { return files_; }
     FlakySettings& flakySettings() { return settings_; }

@@ -15,6 +15,7 @@
 #include "game/main_form.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
+#include "support/forwarding_platform.h"
 #include "support/game_folder.h"
 
 namespace zorvan::test {
@@ -111,13 +112,7 @@ private:
         return o;
     }
 
-    static std::string bare(const std::string& line) {
-        std::string e = line.substr(line.find(' ') + 1);
-        if (auto hash = e.rfind(" #"); hash != std::string::npos &&
-            e.find_first_not_of("0123456789", hash + 2) == std::string::npos)
-            e.erase(hash);
-        return e;
-    }
+    static std::string bare(const std::string& line) { return bareEvent(line); }
 
     bool guarded(const std::function<void()>& body) {
         if (exitStatus) return false;
