@@ -194,6 +194,7 @@ LocalDateTime SimPlatform::localDateTime() {
 }
 
 void SimPlatform::log(std::string_view event) {
+    if (timedOut_ && event != "exit timeout") return;  // the run is over: nothing after it
     std::string line = std::to_string(now_) + ' ' + std::string(event);
     if (logFile_) logFile_ << line << '\n' << std::flush;
     lines_.push_back(std::move(line));
