@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <exception>
@@ -16,6 +17,19 @@ constexpr const char* kText = "text/plain; charset=windows-1252";
 // Nothing the game sends has a body; anything bigger is refused before it is read.
 constexpr std::size_t kMaxBodyBytes = 1024;
 
+// The library closes its listening socket only at the end of its accept loop; a server that
+// was bound but never ran must close it itself, or clients would connect and wait forever.
+class HttpServer : public httplib::Server {
+public:
+    void closeListeningSocket() {
+        socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
+        if (sock != INVALID_SOCKET) {
+            ::shutdown(sock, SHUT_RDWR);
+            ::close(sock);
+        }
+    }
+};
+
 void answer(httplib::Response& res, int status, std::string body) {
     res.status = status;
     res.set_content(std::move(body), kText);
@@ -28,7 +42,7 @@ QueryParams paramsOf(const httplib::Request& req) {
 
 struct ScoreServer::Impl {
     ScoreStore& store;
-    httplib::Server http;
+    HttpServer http;
     std::thread thread;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> inRun{false};
@@ -96,6 +110,7 @@ ScoreServer::ScoreServer(ScoreStore& store) : impl_(std::make_unique<Impl>(store
 ScoreServer::~ScoreServer() {
     stop();
     if (impl_->thread.joinable()) impl_->thread.join();
+    impl_->http.closeListeningSocket();
 }
 
 int ScoreServer::bind(const std::string& address, int port) {
@@ -109,6 +124,7 @@ bool ScoreServer::run() {
     impl_->inRun = true;
     bool ok = impl_->stopRequested || impl_->http.listen_after_bind();
     impl_->inRun = false;
+    impl_->http.closeListeningSocket();
     return ok;
 }
 
