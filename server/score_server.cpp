@@ -16,6 +16,7 @@ namespace {
 constexpr const char* kText = "text/plain; charset=windows-1252";
 // Nothing the game sends has a body; anything bigger is refused before it is read.
 constexpr std::size_t kMaxBodyBytes = 1024;
+constexpr std::size_t kWorkers = 32;  // request threads
 
 // The library closes its listening socket only at the end of its accept loop; a server that
 // was bound but never ran must close it itself, or clients would connect and wait forever.
@@ -53,6 +54,10 @@ struct ScoreServer::Impl {
         http.set_read_timeout(5, 0);
         http.set_write_timeout(5, 0);
         http.set_keep_alive_timeout(5);
+        http.set_keep_alive_max_count(100);
+        // A connection holds its worker while it is kept alive or slow to send its request
+        // (up to the 5 s time-outs), so a handful of idle clients must not starve the rest.
+        http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
         http.set_tcp_nodelay(true);
         // The library's default adds SO_REUSEPORT, which would let a second server take the
         // same port silently; reusing a port in TIME_WAIT after a restart is all we want.
