@@ -80,6 +80,7 @@ void MainForm::Form_Load() {
     loadHighScore();
     keyMap.loadKeys();
     getTheSettings();
+    scoreClient = std::make_unique<zelkScore>(platform, [this] { loop.pump(); });
     mode = "tetriss";
     SoundSlot intro = sound.loadWave("sounds/intro.wav");
     SoundSlot logo = sound.loadWave("Kestrine.KSR");
@@ -278,7 +279,7 @@ void MainForm::exitGame() {
     if (menus.soundBusy) return;
     key_k = 0;
     game = false;
-    leaveScoreClient();
+    if (scoreClient) scoreClient->wackScore("");
     menus.soundBusy = true;
     menus.mainMenuActive = false;
     menus.carMenuActive = false;
@@ -297,6 +298,7 @@ void MainForm::exitGame() {
             loop.pump();
         }
     }
+    scoreClient.reset();
     sound.unloadMenuSounds();
     sound.shutdownSound();
     endProgram(0);

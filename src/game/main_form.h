@@ -15,6 +15,7 @@
 #include "sound/version.h"
 #include "menus/menus.h"
 #include "menus/key_map.h"
+#include "online/zelk_score.h"
 #include "records/local_scores.h"
 #include "game/saved_game.h"
 #include "traffic/bonus.h"
@@ -63,12 +64,12 @@ public:
 
     // Main menu entries owned by the saved game, the online scores and the top ten.
     void loadSavedGame();
-    void scoreStuf();
+    void scoreStuf();  // submits the pending score and speaks the outcome
     void openTopTenMenu();
     // Keys for the top-ten menu and list; false when neither is open.
     bool topTenKeyDown(int keyCode);
-    // Leaving from the main menu: the score client forgets the pending score.
-    void leaveScoreClient();
+    // Hands a finished game to the score client as its pending score.
+    void storeGameRecord();
 
     // ---- The race: game/race.cpp and the modules of car/ and traffic/ ----
     // Sets the handlers of the race timers; called once by the constructor.
@@ -136,6 +137,7 @@ public:
     LocalScores localScores;  // top ten, high score, top-ten menu, statistics report
     BonusRound bonus;         // the shooting round of every tenth level in "arcade"
     SavedGame savedGame;      // savegame.dat: F2 in a race, main menu entry 2
+    std::unique_ptr<zelkScore> scoreClient;  // from start-up to exitGame
 
     // Timers, all disabled with interval 0 at start.
     Timer& tmrVoss;

@@ -148,6 +148,7 @@ void MainForm::gameOver(std::string_view wichStile) {
 }
 
 void MainForm::recordGame() {
+    storeGameRecord();
     // The report comes after the top ten, so that it carries this game's place.
     addToTopTen(points);
     if (newscore) saveHighScore();

@@ -1,7 +1,6 @@
 #include "online/zelk_score.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
@@ -44,30 +43,6 @@ std::string replaceAll(std::string_view text, std::string_view what, std::string
     return out;
 }
 
-// The first three numbers of a time of day ("14:05:09", "2:05:09 PM") as seconds since
-// midnight; a 12-hour clock is read by its AM/PM mark. 0 when the text holds no time.
-std::int64_t parseTimeOfDay(std::string_view text) {
-    std::int64_t parts[3] = {0, 0, 0};
-    int found = 0;
-    for (std::size_t i = 0; i < text.size() && found < 3;) {
-        if (text[i] >= '0' && text[i] <= '9') {
-            std::int64_t v = 0;
-            while (i < text.size() && text[i] >= '0' && text[i] <= '9' && v < 100000) v = v * 10 + (text[i++] - '0');
-            parts[found++] = v;
-        } else {
-            ++i;
-        }
-    }
-    if (found < 2) return 0;
-    std::int64_t h = parts[0];
-    bool pm = text.find("PM") != std::string_view::npos || text.find("pm") != std::string_view::npos;
-    bool am = text.find("AM") != std::string_view::npos || text.find("am") != std::string_view::npos;
-    if (pm && h < 12) h += 12;
-    if (am && h == 12) h = 0;
-    if (h > 23 || parts[1] > 59 || parts[2] > 60) return 0;
-    return h * 3600 + parts[1] * 60 + parts[2];
-}
-
 }  // namespace
 
 zelkScore::zelkScore(Platform& platform, std::function<void()> pump)
@@ -81,7 +56,7 @@ std::string zelkScore::setting(std::string_view app, std::string_view section, s
     return platform_.settings().get(app, section, key, "0");
 }
 
-std::int64_t zelkScore::secondsSinceMidnight() { return parseTimeOfDay(platform_.localDateTime().longTime); }
+std::int64_t zelkScore::secondsSinceMidnight() { return platform_.localDateTime().secondsSinceMidnight; }
 
 bool zelkScore::Online() { return platform_.http().canConnect(server_, kOnlineTimeoutMs); }
 
@@ -173,10 +148,7 @@ std::int32_t zelkScore::checkScore(std::int16_t inTop) {
 }
 
 void zelkScore::wackScore(std::string_view file) {
-    if (!file.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(platform_.files().absolutePath(file), ec);
-    }
+    if (!file.empty()) platform_.files().remove(file);
     SettingsStore& s = platform_.settings();
     for (const Entry& e : {kStamp, kStored, kDifficulty, kLevel, kCheck}) s.set(e.app, e.section, e.key, "0");
 }

@@ -62,6 +62,12 @@ bool FolderFiles::write(std::string_view name, std::string_view bytes) {
     return ok;
 }
 
+bool FolderFiles::remove(std::string_view name) {
+    std::error_code ec;
+    fs::remove(root_ / fs::path(name), ec);
+    return !ec;
+}
+
 std::string FolderFiles::absolutePath(std::string_view name) {
     return (root_ / fs::path(name)).string();
 }

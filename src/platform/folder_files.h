@@ -19,6 +19,7 @@ public:
     bool exists(std::string_view name) override;
     std::optional<std::string> read(std::string_view name) override;
     bool write(std::string_view name, std::string_view bytes) override;
+    bool remove(std::string_view name) override;
     std::string absolutePath(std::string_view name) override;
 
 private:

@@ -44,6 +44,8 @@ public:
     // Replaces the file whole through a temporary file and a rename: either the new content
     // is in place or the old one is untouched. False when it could not be written.
     virtual bool write(std::string_view name, std::string_view bytes) = 0;
+    // Deletes a file; true when it is gone (or was never there).
+    virtual bool remove(std::string_view name) = 0;
     virtual std::string absolutePath(std::string_view name) = 0;
 };
 
@@ -67,6 +69,7 @@ public:
 struct LocalDateTime {
     std::string shortDate;  // e.g. "07/12/2026"
     std::string longTime;   // e.g. "14:05:09"
+    int secondsSinceMidnight = 0;  // the same time of day, whatever the format
 };
 
 class Platform {

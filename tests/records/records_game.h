@@ -33,6 +33,7 @@ public:
         if (unwritable.count(std::string(name))) return false;
         return real_.write(name, bytes);
     }
+    bool remove(std::string_view name) override { return real_.remove(name); }
     std::string absolutePath(std::string_view name) override { return real_.absolutePath(name); }
 
     std::set<std::string> unreadable;  // there, but every read fails

@@ -24,7 +24,11 @@ class Scenario {
 public:
     explicit Scenario(GameFolder::Sounds sounds = GameFolder::Sounds::Generated,
                       const std::map<std::string, int>& clipMs = {})
-        : folder(sounds, clipMs), platform(options(folder)), form(platform) {}
+        : Scenario(nullptr, sounds, clipMs) {}
+    // `http` reaches a real server for the online scores; null: no network at all.
+    explicit Scenario(Http* http, GameFolder::Sounds sounds = GameFolder::Sounds::Generated,
+                      const std::map<std::string, int>& clipMs = {})
+        : folder(sounds, clipMs), platform(options(folder, http)), form(platform) {}
 
     // Start-up to the main menu; false when the program ended on the way.
     bool load() { return guarded([&] { form.Form_Load(); }); }
@@ -105,10 +109,11 @@ public:
     std::string exitMessage;
 
 private:
-    static SimOptions options(const GameFolder& folder) {
+    static SimOptions options(const GameFolder& folder, Http* http) {
         SimOptions o;
         o.folder = folder.game();
         o.settingsFolder = folder.settings();
+        o.http = http;
         return o;
     }
 

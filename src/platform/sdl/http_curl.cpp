@@ -28,6 +28,8 @@ HttpReply CurlHttp::get(const std::string& url) {
         return reply;
     }
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    // The address comes from a settings file: nothing but the web, never file:// and the like.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, kRequestTimeoutMs);
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, kMaxReply);
@@ -52,6 +54,7 @@ bool CurlHttp::canConnect(const std::string& url, int timeoutMs) {
     CURL* curl = curl_easy_init();
     if (!curl) return false;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timeoutMs));

@@ -225,7 +225,7 @@ LocalDateTime SdlPlatform::localDateTime() {
     char date[64], time[64];
     std::strftime(date, sizeof date, "%x", &local);
     std::strftime(time, sizeof time, "%X", &local);
-    return {date, time};
+    return {date, time, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec};
 }
 
 }  // namespace

@@ -188,9 +188,10 @@ LocalDateTime SimPlatform::localDateTime() {
     // A fixed day, so the same run writes the same report; the time of day follows the clock.
     std::int64_t seconds = now_ / 1000;
     char time[16];
-    std::snprintf(time, sizeof time, "%02d:%02d:%02d", static_cast<int>(12 + seconds / 3600 % 12),
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", static_cast<int>((12 + seconds / 3600) % 24),
                   static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
-    return {"01/06/2026", time};
+    const int sinceMidnight = static_cast<int>((12 * 3600 + seconds) % 86400);
+    return {"01/06/2026", time, sinceMidnight};
 }
 
 void SimPlatform::log(std::string_view event) {
