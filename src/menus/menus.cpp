@@ -222,6 +222,9 @@ void Menus::playClipOverMusic(SoundSlot& clip) {
 void Menus::stopMainMenuSounds() {
     clips::silence(form_.sound.menu.mainPrompt);
     silenceAll(form_.sound.menu.mainEntries);
+    // The high score (H) is said through the number queue, which would go on talking over
+    // whatever the main menu says next.
+    if (form_.numbers.speaking()) form_.numbers.stopNumberSpeech();
 }
 
 void Menus::stopCarMenuSounds() {

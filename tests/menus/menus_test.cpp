@@ -392,6 +392,28 @@ TEST_F(LgMenuTest, EntryThreeGoesBackToTheMainMenuAtFullMusicVolume) {
     s.expectInOrder({"volume sounds/menu/music.wav 0", "play sounds/menu/m_p.wav once"}, mark);
 }
 
+// ---- the high score spoken in the main menu -----------------------------------------------
+
+// The spoken high score goes on by itself; moving on in the menu cuts it off, so the next
+// entry or prompt is never heard with the number talking over it.
+TEST_F(MenuTest, MovingOnCutsOffTheSpokenHighScore) {
+    s.form.highScore = 4321;
+    for (int key : {vk::Down, vk::Up, vk::Enter}) {
+        s.press('H');
+        s.runFor(50);  // "your high score" is still being said
+        const auto at = s.mark();
+        s.press(key);
+        s.runFor(3000);
+        for (const auto& e : s.events(at)) {
+            EXPECT_EQ(e.rfind("play sounds/numbers/", 0), std::string::npos) << key << ": " << e;
+            EXPECT_EQ(e.rfind("play sounds/speech/", 0), std::string::npos) << key << ": " << e;
+        }
+        EXPECT_FALSE(s.form.numbers.speaking());
+    }
+    EXPECT_TRUE(s.form.menus.carMenuActive);
+    s.expectInOrder({"play sounds/menu/c_p.wav once", "end sounds/menu/c_p.wav"});
+}
+
 // ---- the version announcement ----------------------------------------------------------------
 
 TEST_F(MenuTest, VersionIsSaidClipByClipWhileTheMenuIgnoresArrows) {
