@@ -213,9 +213,11 @@ void MainForm::togglePause() {
         resumeGame();
     } else {
         pause = true;
-        if (mode == "tetriss") sound.playWave("tetriss", "pIn", false, 0, false);
         stopgame();
         if (player) player->stopcar();
+        // After stopgame, which silences the speech channels: played before, it was cut off
+        // at once and the pause went unannounced.
+        if (mode == "tetriss") sound.playWave("tetriss", "pIn", false, 0, false);
     }
 }
 

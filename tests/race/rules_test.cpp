@@ -319,6 +319,25 @@ TEST_F(RaceKeys, WhilePausedOnlyTheSpeakingKeysAndThePauseKeyWork) {
     EXPECT_TRUE(s.form.tmrComp.enabled());
 }
 
+TEST(TetrissPause, ThePauseSoundsAreHeardToTheirEnd) {
+    RaceScenario s;
+    s.start(2, "normal", "tetriss");
+    s.press(vk::Up);
+    auto at = s.mark();
+    s.press(vk::letter('p'));
+    s.runFor(1000);
+    // The race falls silent first; then the pause is said, not cut off by that silence.
+    EXPECT_EQ(s.count("stop sounds/tetriss/pIn.wav", at), 0) << s.dump(at);
+    EXPECT_EQ(s.count("end sounds/tetriss/pIn.wav", at), 1) << s.dump(at);
+    EXPECT_FALSE(s.looping(*s.form.sound.race.ambience));
+    at = s.mark();
+    s.press(vk::letter('p'));
+    s.runFor(1000);
+    EXPECT_EQ(s.count("end sounds/tetriss/pOut.wav", at), 1) << s.dump(at);
+    EXPECT_TRUE(s.looping(*s.form.sound.race.ambience));
+    EXPECT_TRUE(s.looping(s.playerEngine()));
+}
+
 TEST_F(RaceKeys, StoppingTheRaceTwiceIsHarmlessAndOneResumeBringsItBack) {
     s.press(vk::Up);
     s.form.stopgame();
