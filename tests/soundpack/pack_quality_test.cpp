@@ -146,6 +146,18 @@ TEST(PackQuality, TheFourEnginesSoundDifferent) {
         }
 }
 
+// The tetriss theme plays the road at full volume under the whole race, with the player's own
+// engine at -20 dB (the lane the player hears it in) and every spoken report on top: the road
+// must stay a background to both, not mask them.
+TEST(PackQuality, TheRoadStaysUnderTheSpeechAndThePlayersEngine) {
+    const double road = sp::gatedRmsDb(packFile("sounds/amb.wav").audio);
+    EXPECT_LE(road, sp::kSpeechLoudnessDb - 12.0);
+    for (int car = 1; car <= 4; ++car) {
+        const double engine = sp::gatedRmsDb(packFile("sounds/car/" + std::to_string(car) + ".wav").audio) - 20.0;
+        EXPECT_LE(road, engine + 6.0) << "car " << car << " at -20 dB: " << engine << " dB, road " << road << " dB";
+    }
+}
+
 TEST(PackQuality, WholePackStaysSmall) {
     std::uintmax_t total = 0;
     for (const auto& c : manifest()) total += fs::file_size(gameDir() / c.path);

@@ -349,7 +349,9 @@ Audio roadAmbience(int rate) {
         out[0] = static_cast<float>(0.6 * roar + 0.7 * rumble + 0.5 * wind + 0.18 * hiss + 0.05 * sine(pt.tick(tyre, rate)) + joints[pos]);
     });
     removeDc(a);
-    levelTo(a, -22.0);
+    // A background: the race plays it at full volume under the player's engine (-20 dB) and
+    // the spoken reports, which must not drown in it.
+    levelTo(a, -34.0);
     return a;
 }
 
