@@ -23,6 +23,17 @@ float attenuationGain(std::int32_t hundredthsDb) {
     return static_cast<float>(std::pow(10.0, hundredthsDb / 2000.0));
 }
 
+// Sums above the knee bend towards full scale instead of being cut flat by the device: a
+// crash, its skid, the car that hit and a level-up may all sound at once. Slope 1 at the knee,
+// so nothing quieter changes; louder stays louder.
+constexpr float kKnee = 0.9f;
+float underFullScale(float x) {
+    const float m = std::fabs(x);
+    if (m <= kKnee) return x;
+    const float over = (m - kKnee) / (1.0f - kKnee);
+    return std::copysign(kKnee + (1.0f - kKnee) * over / (1.0f + over), x);
+}
+
 std::uint64_t mulMod(std::uint64_t a, std::uint64_t b, std::uint64_t m) {
 #ifdef __SIZEOF_INT128__
     return static_cast<std::uint64_t>(static_cast<unsigned __int128>(a) * b % m);
@@ -334,6 +345,7 @@ void Mixer::render(float* out, std::size_t frames, std::vector<VoiceId>* ended) 
         }
     }
     state_->reportEndings(ended);
+    for (float* sample = out; sample != out + 2 * frames; ++sample) *sample = underFullScale(*sample);
 }
 
 void Mixer::advance(std::size_t frames, std::vector<VoiceId>* ended) {

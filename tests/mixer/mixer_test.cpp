@@ -397,6 +397,37 @@ TEST(Mixer, ReleaseSilencesAtOnceAndIdsAreNeverReused) {
     EXPECT_GT(c, b);
 }
 
+// A crash, its skid, the car that hit and a level-up can sound at once, each near full scale:
+// the sum is bent softly under full scale instead of being cut flat, and anything quieter
+// than the knee passes untouched.
+TEST(Mixer, LoudSumsBendUnderFullScaleAndQuietOnesPassUnchanged) {
+    Mixer mixer(kRate);
+    auto a = mixer.create(constantClip(1000, 0.7f));
+    auto b = mixer.create(constantClip(1000, 0.6f));
+    auto c = mixer.create(constantClip(1000, -0.5f));
+    mixer.play(a, true);
+    mixer.play(b, true);
+    const float loud = render(mixer, 1).left(0);  // 1.3
+    EXPECT_LT(loud, 1.0f);
+    EXPECT_GT(loud, 0.95f);
+    mixer.play(c, true);
+    EXPECT_FLOAT_EQ(render(mixer, 1).left(0), 0.8f);  // under the knee: exact
+    mixer.stop(a);
+    mixer.stop(b);
+    mixer.stop(c);
+    auto d = mixer.create(constantClip(1000, -1.0f));
+    auto e = mixer.create(constantClip(1000, -1.0f));
+    mixer.play(d, true);
+    mixer.play(e, true);
+    const float low = render(mixer, 1).left(0);  // -2
+    EXPECT_GT(low, -1.0f);
+    EXPECT_LT(low, -0.95f);
+    // Louder stays louder: the bend keeps the order of levels.
+    auto f = mixer.create(constantClip(1000, -1.0f));
+    mixer.play(f, true);
+    EXPECT_LT(render(mixer, 1).left(0), low);
+}
+
 TEST(Mixer, EmptyAndMissingClipsAreSilentAndEndAtOnce) {
     Mixer mixer(kRate);
     auto empty = mixer.create(std::make_shared<PcmClip>());
