@@ -7,23 +7,18 @@
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
+#include "support/temp_dir.h"
 
 namespace zorvan {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path = fs::temp_directory_path() /
-                    ("zorvan-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    TempDir() { fs::create_directories(path); }
-    ~TempDir() { fs::remove_all(path); }
-};
+using test::TempDir;
 
 TEST(Settings, DefaultsSetOverwriteRemoveAndKeepOtherEntries) {
     TempDir dir;
-    IniSettingsStore store(dir.path);
+    IniSettingsStore store(dir.path());
     EXPECT_EQ(store.get("Kestrine", "zorvan", "highscore", "0"), "0");
     EXPECT_TRUE(store.remove("Kestrine", "zorvan", "highscore")) << "removing nothing succeeds";
     ASSERT_TRUE(store.set("Kestrine", "zorvan", "highscore", "150"));
@@ -40,7 +35,7 @@ TEST(Settings, DefaultsSetOverwriteRemoveAndKeepOtherEntries) {
 
 TEST(Settings, AnyByteValueSurvives) {
     TempDir dir;
-    IniSettingsStore store(dir.path);
+    IniSettingsStore store(dir.path());
     std::string all;
     for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
     all += "\\x41 and a trailing backslash \\";
@@ -52,7 +47,7 @@ TEST(Settings, AnyByteValueSurvives) {
 
 TEST(Settings, AStoreThatCannotBeWrittenSaysSo) {
     TempDir dir;
-    fs::path blocked = dir.path / "file-not-folder";
+    fs::path blocked = dir.path() / "file-not-folder";
     { std::ofstream(blocked) << "x"; }
     IniSettingsStore store(blocked);
     EXPECT_FALSE(store.set("Kestrine", "zorvan", "highscore", "1"));
@@ -61,24 +56,24 @@ TEST(Settings, AStoreThatCannotBeWrittenSaysSo) {
 
 TEST(Files, WritesWholeAndLeavesNoTemporaryBehind) {
     TempDir dir;
-    FolderFiles files(dir.path);
+    FolderFiles files(dir.path());
     EXPECT_FALSE(files.exists("ls.dat"));
     EXPECT_FALSE(files.read("ls.dat"));
     ASSERT_TRUE(files.write("ls.dat", "one\r\n"));
     ASSERT_TRUE(files.write("ls.dat", " 0 \r\n"));
     EXPECT_EQ(*files.read("ls.dat"), " 0 \r\n");
     int entries = 0;
-    for (auto& e : fs::directory_iterator(dir.path)) entries += e.is_regular_file();
+    for (auto& e : fs::directory_iterator(dir.path())) entries += e.is_regular_file();
     EXPECT_EQ(entries, 1);
 }
 
 TEST(Files, AFailedWriteKeepsTheOldContent) {
     TempDir dir;
-    FolderFiles files(dir.path);
+    FolderFiles files(dir.path());
     ASSERT_TRUE(files.write("stats.txt", "history"));
-    fs::permissions(dir.path, fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
     bool wrote = files.write("stats.txt", "new");
-    fs::permissions(dir.path, fs::perms::owner_all);
+    fs::permissions(dir.path(), fs::perms::owner_all);
     if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     EXPECT_FALSE(wrote);
     EXPECT_EQ(*files.read("stats.txt"), "history");
@@ -134,9 +129,9 @@ namespace {
 
 TEST(Settings, AnUnreadableStoreIsNeverRewrittenWithOneValueAlone) {
     TempDir dir;
-    IniSettingsStore store(dir.path);
+    IniSettingsStore store(dir.path());
     ASSERT_TRUE(store.set("Kestrine", "zorvan", "sgid", "keep me"));
-    const auto file = dir.path / "Kestrine.ini";
+    const auto file = dir.path() / "Kestrine.ini";
     fs::permissions(file, fs::perms::none);
     if (::geteuid() == 0) {
         fs::permissions(file, fs::perms::owner_all);

@@ -11,6 +11,8 @@
 #include "pack.h"
 #include "pack_files.h"
 
+#include "support/temp_dir.h"
+
 using namespace packtest;
 
 namespace {
@@ -23,25 +25,8 @@ std::string numberLine(int v) {
     return (v < 0 ? "-" : " ") + std::to_string(v < 0 ? -v : v) + " \r\n";
 }
 
-class TempDir {
-public:
-    TempDir() {
-        path_ = fs::temp_directory_path() / ("soundpack-data-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeText(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+using zorvan::test::TempDir;
+using zorvan::test::writeText;
 
 }  // namespace
 

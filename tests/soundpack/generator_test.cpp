@@ -13,6 +13,8 @@
 #include "pack_files.h"
 #include "speech.h"
 
+#include "support/temp_dir.h"
+
 using namespace packtest;
 
 namespace {
@@ -29,24 +31,8 @@ int zeroCrossings(const std::vector<float>& x, std::size_t from, std::size_t to)
     return n;
 }
 
-class TempDir {
-public:
-    explicit TempDir(const std::string& tag) {
-        path_ = fs::temp_directory_path() / ("soundpack-gen-" + tag + "-" + std::to_string(::getpid()));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-void writeText(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+using zorvan::test::TempDir;
+using zorvan::test::writeText;
 
 std::string errorOf(const std::string& manifestText) {
     try {
