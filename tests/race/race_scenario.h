@@ -15,6 +15,7 @@
 #include "game/main_form.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
+#include "support/event_log.h"
 #include "support/forwarding_platform.h"
 #include "support/game_folder.h"
 
@@ -111,12 +112,7 @@ public:
 
     std::size_t mark() const { return platform.sim.lines().size(); }
     // Log lines from `from` on, without the time and the buffer number.
-    std::vector<std::string> events(std::size_t from = 0) const {
-        std::vector<std::string> out;
-        const auto& lines = platform.sim.lines();
-        for (std::size_t i = from; i < lines.size(); ++i) out.push_back(bare(lines[i]));
-        return out;
-    }
+    std::vector<std::string> events(std::size_t from = 0) const { return eventsFrom(platform.sim.lines(), from); }
     int count(const std::string& event, std::size_t from = 0) const {
         int n = 0;
         for (auto& e : events(from)) n += e == event;
@@ -135,7 +131,7 @@ public:
         const auto& lines = platform.sim.lines();
         for (std::size_t i = from; i < lines.size(); ++i)
             if (lines[i].size() > tag.size() && lines[i].compare(lines[i].size() - tag.size(), tag.size(), tag) == 0)
-                out.push_back(bare(lines[i]));
+                out.push_back(bareEvent(lines[i]));
         return out;
     }
     // What the number queue said from `from` on, in order: "5", "speech/level", "inv1".
@@ -154,15 +150,10 @@ public:
     std::int64_t timeOf(const std::string& event, std::size_t from = 0) const {
         const auto& lines = platform.sim.lines();
         for (std::size_t i = from; i < lines.size(); ++i)
-            if (bare(lines[i]) == event) return std::stoll(lines[i].substr(0, lines[i].find(' ')));
+            if (bareEvent(lines[i]) == event) return std::stoll(lines[i].substr(0, lines[i].find(' ')));
         return -1;
     }
-    std::string dump(std::size_t from = 0) const {
-        std::string s;
-        const auto& lines = platform.sim.lines();
-        for (std::size_t i = from; i < lines.size(); ++i) s += "  " + lines[i] + "\n";
-        return s;
-    }
+    std::string dump(std::size_t from = 0) const { return dumpFrom(platform.sim.lines(), from); }
 
     // The race bank's engine loops.
     SoundBuffer& compEngine(int type) { return *form.sound.race.compEngineSounds[type - 1]; }
@@ -198,17 +189,7 @@ private:
         o.seed = seed;
         return o;
     }
-    static std::string bare(const std::string& line) { return bareEvent(line); }
-    bool guarded(const std::function<void()>& body) {
-        if (exitStatus) return false;
-        try {
-            body();
-            return true;
-        } catch (const ProgramEnd& end) {
-            exitStatus = end.status;
-            return false;
-        }
-    }
+    bool guarded(const std::function<void()>& body) { return runUnlessEnded(exitStatus, nullptr, body); }
 };
 
 }  // namespace zorvan::test

@@ -36,14 +36,4 @@ private:
     SimPlatform& target_;
 };
 
-// A log line without the time in front and the "#N" buffer number behind:
-// "play sounds/menu/m2.wav once".
-inline std::string bareEvent(const std::string& line) {
-    std::string e = line.substr(line.find(' ') + 1);
-    if (auto hash = e.rfind(" #");
-        hash != std::string::npos && e.find_first_not_of("0123456789", hash + 2) == std::string::npos)
-        e.erase(hash);
-    return e;
-}
-
 }  // namespace zorvan::test

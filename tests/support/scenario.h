@@ -15,7 +15,7 @@
 #include "game/main_form.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
-#include "support/forwarding_platform.h"
+#include "support/event_log.h"
 #include "support/game_folder.h"
 
 namespace zorvan::test {
@@ -56,12 +56,7 @@ public:
 
     // Log lines from `from` on, without the time in front and the "#N" buffer number behind:
     // "play sounds/menu/m2.wav once".
-    std::vector<std::string> events(std::size_t from = 0) const {
-        std::vector<std::string> out;
-        const auto& lines = platform.lines();
-        for (std::size_t i = from; i < lines.size(); ++i) out.push_back(bare(lines[i]));
-        return out;
-    }
+    std::vector<std::string> events(std::size_t from = 0) const { return eventsFrom(platform.lines(), from); }
 
     // Events from `from` on that concern sounds being played, stopped or rewound.
     std::vector<std::string> soundEvents(std::size_t from = 0) const {
@@ -78,7 +73,7 @@ public:
     std::optional<std::size_t> indexOf(const std::string& event, std::size_t from = 0) const {
         const auto& lines = platform.lines();
         for (std::size_t i = from; i < lines.size(); ++i)
-            if (bare(lines[i]) == event) return i;
+            if (bareEvent(lines[i]) == event) return i;
         return std::nullopt;
     }
 
@@ -95,12 +90,7 @@ public:
         return at - 1;
     }
 
-    std::string dump(std::size_t from = 0) const {
-        std::string s;
-        const auto& lines = platform.lines();
-        for (std::size_t i = from; i < lines.size(); ++i) s += "  " + lines[i] + "\n";
-        return s;
-    }
+    std::string dump(std::size_t from = 0) const { return dumpFrom(platform.lines(), from); }
 
     GameFolder folder;
     SimPlatform platform;
@@ -117,19 +107,8 @@ private:
         return o;
     }
 
-    static std::string bare(const std::string& line) { return bareEvent(line); }
 
-    bool guarded(const std::function<void()>& body) {
-        if (exitStatus) return false;
-        try {
-            body();
-            return true;
-        } catch (const ProgramEnd& end) {
-            exitStatus = end.status;
-            exitMessage = end.message;
-            return false;
-        }
-    }
+    bool guarded(const std::function<void()>& body) { return runUnlessEnded(exitStatus, &exitMessage, body); }
 };
 
 }  // namespace zorvan::test
