@@ -2,36 +2,30 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "sound/mixer_kernels.h"
 
 namespace zorvan {
 namespace {
 
 // Positions are source frames in 32.32 fixed point: render and advance then move every voice
 // by exactly the same integer steps, so simulated time and audible time never drift apart.
-constexpr int kFracBits = 32;
-constexpr std::uint64_t kOne = std::uint64_t{1} << kFracBits;
-constexpr float kFracScale = 1.0f / 4294967296.0f;
+constexpr int kFracBits = mix::kFracBits;
 constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 31;  // keeps frames << 32 in range
 
 constexpr std::int32_t kMinVolume = -10000, kMaxVolume = 0;  // hundredths of a dB
 constexpr std::int32_t kMaxPan = 10000;                      // hundredths of a dB
 constexpr std::int32_t kMinFrequency = 100, kMaxFrequency = 200000;  // Hz
 
+// Voices are summed into planar buffers of this many frames, then limited and interleaved.
+constexpr std::size_t kChunk = 512;
+
 // Gain of an attenuation in hundredths of a dB; the bottom of the range is true silence.
 float attenuationGain(std::int32_t hundredthsDb) {
     if (hundredthsDb <= kMinVolume) return 0.0f;
     return static_cast<float>(std::pow(10.0, hundredthsDb / 2000.0));
-}
-
-// Sums above the knee bend towards full scale instead of being cut flat by the device: a
-// crash, its skid, the car that hit and a level-up may all sound at once. Slope 1 at the knee,
-// so nothing quieter changes; louder stays louder.
-constexpr float kKnee = 0.9f;
-float underFullScale(float x) {
-    const float m = std::fabs(x);
-    if (m <= kKnee) return x;
-    const float over = (m - kKnee) / (1.0f - kKnee);
-    return std::copysign(kKnee + (1.0f - kKnee) * over / (1.0f + over), x);
 }
 
 std::uint64_t mulMod(std::uint64_t a, std::uint64_t b, std::uint64_t m) {
@@ -49,32 +43,32 @@ std::uint64_t mulMod(std::uint64_t a, std::uint64_t b, std::uint64_t m) {
 #endif
 }
 
-// Mixes n output frames from the interior of a clip, where frame idx + 1 always exists.
-// Gains move by dl/dr per frame (zero outside a ramp).
-template <int Channels, bool Ramp>
-void mixInterior(const float* src, std::uint64_t pos, std::uint64_t step, float* out, std::size_t n,
-                 float gl, float gr, float dl, float dr) {
-    for (std::size_t k = 0; k < n; ++k) {
-        const std::size_t idx = static_cast<std::size_t>(pos >> kFracBits);
-        const float frac = static_cast<float>(static_cast<std::uint32_t>(pos)) * kFracScale;
-        if constexpr (Channels == 1) {
-            const float a = src[idx], b = src[idx + 1];
-            const float s = a + (b - a) * frac;
-            out[2 * k] += s * gl;
-            out[2 * k + 1] += s * gr;
-        } else {
-            const float* f = src + 2 * idx;
-            const float l = f[0] + (f[2] - f[0]) * frac;
-            const float r = f[1] + (f[3] - f[1]) * frac;
-            out[2 * k] += l * gl;
-            out[2 * k + 1] += r * gr;
+std::vector<const mix::Kernel*> usableKernels() {
+    std::vector<const mix::Kernel*> all{&mix::kScalar};
+    if (const mix::Kernel* k = mix::sse2Kernel()) all.push_back(k);
+    if (const mix::Kernel* k = mix::avx2Kernel()) all.push_back(k);
+    return all;
+}
+
+const mix::Kernel* kernelNamed(std::string_view name) {
+    for (const mix::Kernel* k : usableKernels())
+        if (name == k->name) return k;
+    return nullptr;
+}
+
+// The fastest kernel the processor runs, unless ZORVAN_MIXER_KERNEL names another (to compare,
+// or to rule one out on a suspect machine).
+const mix::Kernel* defaultKernel() {
+    static const mix::Kernel* chosen = [] {
+        const mix::Kernel* best = usableKernels().back();
+        if (const char* wanted = std::getenv("ZORVAN_MIXER_KERNEL"); wanted && *wanted) {
+            if (const mix::Kernel* k = kernelNamed(wanted)) return k;
+            std::fprintf(stderr, "ZORVAN_MIXER_KERNEL=%s is not available here; mixing with %s\n", wanted,
+                         best->name);
         }
-        if constexpr (Ramp) {
-            gl += dl;
-            gr += dr;
-        }
-        pos += step;
-    }
+        return best;
+    }();
+    return chosen;
 }
 
 }  // namespace
@@ -106,7 +100,15 @@ struct Mixer::State {
     std::vector<Voice> voices;  // ordered by id
     VoiceId nextId = 1;
     std::uint32_t rampFrames = 1;  // a parameter change glides over this many output frames
+    std::uint32_t fadeFrames = 1;  // stop and release fade out over this many
     std::vector<std::pair<std::uint64_t, VoiceId>> endings;  // scratch, capacity >= voices
+    // Stopped or released voices still fading out. Invisible to everything but the sound; a
+    // finished one is cleared by the next call from the game thread, so the audio thread never
+    // frees a clip.
+    std::vector<Voice> tails;
+    const mix::Kernel* kernel = defaultKernel();
+    alignas(32) float sumL[kChunk];
+    alignas(32) float sumR[kChunk];
 
     Voice* find(VoiceId id) {
         auto it = std::lower_bound(voices.begin(), voices.end(), id,
@@ -137,6 +139,27 @@ struct Mixer::State {
         v.rampLeft = 0;
     }
 
+    // What a playing voice sounds like goes on as a tail gliding to silence; the voice itself
+    // stops at once, so its position and state are exactly those of an instant stop.
+    void fadeOut(const Voice& v) {
+        if (!v.playing || v.frames == 0 || (v.gainL == 0.0f && v.gainR == 0.0f && v.rampLeft == 0)) return;
+        Voice tail = v;
+        tail.id = 0;
+        tail.targetL = tail.targetR = 0.0f;
+        tail.rampLeft = fadeFrames;
+        tails.push_back(std::move(tail));
+    }
+
+    // Hands the clips of finished tails to the caller, to be freed outside the lock.
+    void sweepTails(std::vector<std::shared_ptr<const PcmClip>>& freed) {
+        auto dead = std::remove_if(tails.begin(), tails.end(), [&](Voice& t) {
+            if (t.playing) return false;
+            freed.push_back(std::move(t.clip));
+            return true;
+        });
+        tails.erase(dead, tails.end());
+    }
+
     // Brings a position that reached the end back into the clip. False when a one-shot ended.
     static bool settle(Voice& v) {
         const std::uint64_t e = v.end();
@@ -146,16 +169,20 @@ struct Mixer::State {
         return true;
     }
 
-    // Returns the output frame at which a one-shot ended, or frames when it did not.
-    std::size_t renderVoice(Voice& v, float* out, std::size_t frames);
+    // Adds the voice into the planar sums. Returns the output frame at which a one-shot
+    // ended, or frames when it did not.
+    std::size_t renderVoice(Voice& v, float* L, float* R, std::size_t frames);
+    void renderTails(std::size_t frames);
+    void advanceTails(std::size_t frames);
     void reportEndings(std::vector<VoiceId>* ended);
 };
 
-std::size_t Mixer::State::renderVoice(Voice& v, float* out, std::size_t frames) {
+std::size_t Mixer::State::renderVoice(Voice& v, float* L, float* R, std::size_t frames) {
     std::size_t done = 0;
     if (v.frames == 0) return v.loop ? frames : 0;
     if (!settle(v)) return 0;
     const std::uint64_t interiorEnd = (v.frames - 1) << kFracBits;
+    const mix::SpanFn span = v.channels == 1 ? kernel->mono : kernel->stereo;
     while (done < frames) {
         std::size_t n = frames - done;
         float dl = 0.0f, dr = 0.0f;
@@ -164,32 +191,21 @@ std::size_t Mixer::State::renderVoice(Voice& v, float* out, std::size_t frames) 
             dl = (v.targetL - v.gainL) / static_cast<float>(v.rampLeft);
             dr = (v.targetR - v.gainR) / static_cast<float>(v.rampLeft);
         }
-        float* o = out + 2 * done;
         if (v.pos < interiorEnd) {
             n = static_cast<std::size_t>(
                 std::min<std::uint64_t>(n, (interiorEnd - v.pos + v.step - 1) / v.step));
-            if (v.channels == 1) {
-                if (v.rampLeft)
-                    mixInterior<1, true>(v.data, v.pos, v.step, o, n, v.gainL, v.gainR, dl, dr);
-                else
-                    mixInterior<1, false>(v.data, v.pos, v.step, o, n, v.gainL, v.gainR, 0, 0);
-            } else {
-                if (v.rampLeft)
-                    mixInterior<2, true>(v.data, v.pos, v.step, o, n, v.gainL, v.gainR, dl, dr);
-                else
-                    mixInterior<2, false>(v.data, v.pos, v.step, o, n, v.gainL, v.gainR, 0, 0);
-            }
+            span(v.data, v.pos, v.step, L + done, R + done, n, v.gainL, v.gainR, dl, dr);
             v.pos += n * v.step;
         } else {
             // The last frame: it leads into frame 0 on a loop, into silence on a one-shot.
             n = 1;
-            const float frac = static_cast<float>(static_cast<std::uint32_t>(v.pos)) * kFracScale;
+            const float w = static_cast<float>(static_cast<std::uint32_t>(v.pos) >> 8) * mix::kWeightScale;
             const std::size_t last = static_cast<std::size_t>(v.frames - 1);
             for (int c = 0; c < 2; ++c) {
                 const int ch = v.channels == 1 ? 0 : c;
                 const float a = v.data[last * v.channels + ch];
                 const float b = v.loop ? v.data[ch] : 0.0f;
-                o[c] += (a + (b - a) * frac) * (c == 0 ? v.gainL : v.gainR);
+                (c == 0 ? L : R)[done] += (a + (b - a) * w) * (c == 0 ? v.gainL : v.gainR);
             }
             v.pos += v.step;
         }
@@ -204,6 +220,33 @@ std::size_t Mixer::State::renderVoice(Voice& v, float* out, std::size_t frames) 
     return frames;
 }
 
+void Mixer::State::renderTails(std::size_t frames) {
+    for (Voice& t : tails) {
+        if (!t.playing) continue;
+        const std::size_t n = std::min<std::size_t>(frames, t.rampLeft);
+        const std::size_t at = renderVoice(t, sumL, sumR, n);
+        if (at < n || t.rampLeft == 0 || (!t.loop && t.pos >= t.end())) t.playing = false;
+    }
+}
+
+// Nothing is heard while time is only advanced, but a tail that outlives the step must go on
+// from where it would have been.
+void Mixer::State::advanceTails(std::size_t frames) {
+    for (Voice& t : tails) {
+        if (!t.playing) continue;
+        if (frames >= t.rampLeft) {
+            t.playing = false;
+            continue;
+        }
+        const float left = static_cast<float>(t.rampLeft);
+        t.gainL -= t.gainL * static_cast<float>(frames) / left;
+        t.gainR -= t.gainR * static_cast<float>(frames) / left;
+        t.rampLeft -= static_cast<std::uint32_t>(frames);
+        t.pos += frames * t.step;
+        if (!settle(t)) t.playing = false;
+    }
+}
+
 void Mixer::State::reportEndings(std::vector<VoiceId>* ended) {
     // Insertion sort: no allocation, and only a handful of voices end in one call.
     for (std::size_t i = 1; i < endings.size(); ++i)
@@ -215,6 +258,7 @@ void Mixer::State::reportEndings(std::vector<VoiceId>* ended) {
 
 Mixer::Mixer(int deviceRate) : deviceRate_(deviceRate > 0 ? deviceRate : 48000), state_(std::make_unique<State>()) {
     state_->rampFrames = static_cast<std::uint32_t>(std::max(1, deviceRate_ / 200));  // 5 ms
+    state_->fadeFrames = static_cast<std::uint32_t>(std::max(1, deviceRate_ / 500));  // 2 ms
 }
 
 Mixer::~Mixer() = default;
@@ -228,7 +272,9 @@ Mixer::VoiceId Mixer::create(std::shared_ptr<const PcmClip> clip) {
         v.frequency = clip->rate;
     }
     v.clip = std::move(clip);
+    std::vector<std::shared_ptr<const PcmClip>> freed;  // destroyed after the lock is released
     std::lock_guard lock(state_->mutex);
+    state_->sweepTails(freed);
     v.id = state_->nextId++;
     const std::int32_t hz = std::clamp(v.frequency, kMinFrequency, kMaxFrequency);
     v.step = ((static_cast<std::uint64_t>(hz) << kFracBits) + deviceRate_ / 2) / static_cast<std::uint64_t>(deviceRate_);
@@ -240,15 +286,15 @@ Mixer::VoiceId Mixer::create(std::shared_ptr<const PcmClip> clip) {
 }
 
 void Mixer::release(VoiceId id) {
-    std::shared_ptr<const PcmClip> last;  // the clip may be freed here, outside the lock
-    {
-        std::lock_guard lock(state_->mutex);
-        auto& vs = state_->voices;
-        auto it = std::lower_bound(vs.begin(), vs.end(), id, [](const Voice& v, VoiceId key) { return v.id < key; });
-        if (it == vs.end() || it->id != id) return;
-        last = std::move(it->clip);
-        vs.erase(it);
-    }
+    std::vector<std::shared_ptr<const PcmClip>> freed;  // clips may be freed here, outside the lock
+    std::lock_guard lock(state_->mutex);
+    state_->sweepTails(freed);
+    auto& vs = state_->voices;
+    auto it = std::lower_bound(vs.begin(), vs.end(), id, [](const Voice& v, VoiceId key) { return v.id < key; });
+    if (it == vs.end() || it->id != id) return;
+    state_->fadeOut(*it);  // the tail keeps the clip until it is silent
+    freed.push_back(std::move(it->clip));
+    vs.erase(it);
 }
 
 void Mixer::play(VoiceId id, bool loop) {
@@ -265,8 +311,11 @@ void Mixer::play(VoiceId id, bool loop) {
 }
 
 void Mixer::stop(VoiceId id) {
+    std::vector<std::shared_ptr<const PcmClip>> freed;
     std::lock_guard lock(state_->mutex);
+    state_->sweepTails(freed);
     if (Voice* v = state_->find(id)) {
+        state_->fadeOut(*v);
         v->playing = false;
         v->loop = false;
     }
@@ -334,18 +383,26 @@ bool Mixer::isLooping(VoiceId id) const {
 }
 
 void Mixer::render(float* out, std::size_t frames, std::vector<VoiceId>* ended) {
-    std::fill(out, out + 2 * frames, 0.0f);
     std::lock_guard lock(state_->mutex);
-    for (Voice& v : state_->voices) {
-        if (!v.playing) continue;
-        const std::size_t at = state_->renderVoice(v, out, frames);
-        if (at < frames || (!v.loop && v.pos >= v.end())) {
-            state_->finish(v);
-            state_->endings.emplace_back(at, v.id);
+    State& s = *state_;
+    std::size_t done = 0;
+    do {
+        const std::size_t n = std::min(frames - done, kChunk);
+        std::fill(s.sumL, s.sumL + n, 0.0f);
+        std::fill(s.sumR, s.sumR + n, 0.0f);
+        for (Voice& v : s.voices) {
+            if (!v.playing) continue;
+            const std::size_t at = s.renderVoice(v, s.sumL, s.sumR, n);
+            if (at < n || (!v.loop && v.pos >= v.end())) {
+                s.finish(v);
+                s.endings.emplace_back(done + at, v.id);
+            }
         }
-    }
-    state_->reportEndings(ended);
-    for (float* sample = out; sample != out + 2 * frames; ++sample) *sample = underFullScale(*sample);
+        s.renderTails(n);
+        s.kernel->limit(s.sumL, s.sumR, out + 2 * done, n);
+        done += n;
+    } while (done < frames);
+    s.reportEndings(ended);
 }
 
 void Mixer::advance(std::size_t frames, std::vector<VoiceId>* ended) {
@@ -368,6 +425,7 @@ void Mixer::advance(std::size_t frames, std::vector<VoiceId>* ended) {
             v.pos += frames * v.step;
         }
     }
+    state_->advanceTails(frames);
     state_->reportEndings(ended);
 }
 
@@ -380,6 +438,25 @@ std::optional<std::size_t> Mixer::framesUntilNextEnd() const {
         if (!first || left < *first) first = left;
     }
     return first;
+}
+
+std::vector<std::string> Mixer::kernels() {
+    std::vector<std::string> names;
+    for (const mix::Kernel* k : usableKernels()) names.emplace_back(k->name);
+    return names;
+}
+
+bool Mixer::useKernel(std::string_view name) {
+    const mix::Kernel* k = kernelNamed(name);
+    if (!k) return false;
+    std::lock_guard lock(state_->mutex);
+    state_->kernel = k;
+    return true;
+}
+
+std::string Mixer::kernel() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->kernel->name;
 }
 
 }  // namespace zorvan

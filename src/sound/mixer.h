@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zorvan {
@@ -39,11 +40,13 @@ public:
 
     // A new voice: stopped, position 0, volume 0, pan 0, frequency = the clip's rate.
     VoiceId create(std::shared_ptr<const PcmClip> clip);
-    void release(VoiceId id);  // falls silent at once; unknown ids are ignored
+    // Fades out over 2 ms (no click) and is gone at once for every other call; unknown ids
+    // are ignored.
+    void release(VoiceId id);
 
     // Starts from the current position. On a playing voice only switches once/loop.
     void play(VoiceId id, bool loop);
-    void stop(VoiceId id);    // keeps the position
+    void stop(VoiceId id);    // keeps the position; the sound fades out over 2 ms
     void rewind(VoiceId id);  // position 0, playing or not
 
     void setVolume(VoiceId id, std::int32_t volume);  // hundredths of a dB, -10000..0
@@ -65,6 +68,13 @@ public:
     // Output frames until the first playing one-shot ends (at least 1), or nothing when no
     // one-shot plays. advance() by exactly this many frames ends that voice.
     std::optional<std::size_t> framesUntilNextEnd() const;
+
+    // The loop that sums the voices: "scalar" (the reference), "sse2" or "avx2", all giving the
+    // same output. The fastest the processor runs is used unless the environment variable
+    // ZORVAN_MIXER_KERNEL names another.
+    static std::vector<std::string> kernels();  // those this build and processor can run
+    bool useKernel(std::string_view name);      // false when not among kernels()
+    std::string kernel() const;
 
 private:
     struct Voice;

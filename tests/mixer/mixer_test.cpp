@@ -13,6 +13,7 @@ namespace zorvan {
 namespace {
 
 constexpr int kRate = 48000;
+constexpr std::size_t kFade = kRate / 500;  // stop and release fade out over 2 ms
 
 std::shared_ptr<const PcmClip> constantClip(std::size_t frames, float value, int rate = kRate) {
     auto clip = std::make_shared<PcmClip>();
@@ -78,6 +79,7 @@ TEST(Mixer, VolumeIsHundredthsOfADecibel) {
     for (std::int32_t volume : {0, -300, -600, -2000, -4000, -9000}) {
         mixer.setVolume(id, volume);
         mixer.stop(id);
+        render(mixer, kFade);  // the last level fades out
         mixer.rewind(id);
         mixer.play(id, false);
         auto out = render(mixer, 16);
@@ -266,6 +268,7 @@ TEST(Mixer, LoopWrapsUntilStopped) {
     for (std::size_t i = 0; i < 175; ++i) ASSERT_EQ(sourceFrame(out.left(i)), static_cast<int>(i % 50)) << i;
     mixer.stop(id);
     EXPECT_FALSE(mixer.isLooping(id));
+    render(mixer, kFade);
     auto silent = render(mixer, 10);
     for (float s : silent.samples) EXPECT_EQ(s, 0.0f);
 }
@@ -287,6 +290,7 @@ TEST(Mixer, LoopSeamInterpolatesIntoTheFirstFrame) {
     stereo->samples = {0.1f, -0.1f, 0.2f, -0.2f};
     auto st = mixer.create(stereo);
     mixer.release(id);
+    render(mixer, kFade);
     mixer.setFrequency(st, kRate / 2);
     mixer.play(st, true);
     auto both = render(mixer, 5);
@@ -331,6 +335,7 @@ TEST(Mixer, StopKeepsThePositionAndRewindKeepsTheState) {
     render(mixer, 100);
     mixer.stop(id);
     EXPECT_FALSE(mixer.isPlaying(id));
+    render(mixer, kFade);
     auto silent = render(mixer, 10);
     for (float s : silent.samples) EXPECT_EQ(s, 0.0f);
     mixer.play(id, false);
@@ -344,6 +349,7 @@ TEST(Mixer, StopKeepsThePositionAndRewindKeepsTheState) {
     mixer.stop(id);
     mixer.rewind(id);  // while stopped: stays silent
     EXPECT_FALSE(mixer.isPlaying(id));
+    render(mixer, kFade);
     for (float s : render(mixer, 5).samples) EXPECT_EQ(s, 0.0f);
     mixer.play(id, false);
     EXPECT_EQ(sourceFrame(render(mixer, 1).left(0)), 0);
@@ -377,7 +383,7 @@ TEST(Mixer, EndingsAreReportedInTheOrderTheyHappened) {
     EXPECT_EQ(ended, (std::vector<Mixer::VoiceId>{b, d, c, a}));
 }
 
-TEST(Mixer, ReleaseSilencesAtOnceAndIdsAreNeverReused) {
+TEST(Mixer, ReleaseSilencesAfterTheFadeAndIdsAreNeverReused) {
     Mixer mixer(kRate);
     auto a = mixer.create(constantClip(1000, 0.5f));
     auto b = mixer.create(constantClip(1000, 0.25f));
@@ -385,6 +391,7 @@ TEST(Mixer, ReleaseSilencesAtOnceAndIdsAreNeverReused) {
     mixer.play(b, true);
     EXPECT_FLOAT_EQ(render(mixer, 1).left(0), 0.75f);
     mixer.release(a);
+    render(mixer, kFade);
     EXPECT_FLOAT_EQ(render(mixer, 1).left(0), 0.25f);
     EXPECT_FALSE(mixer.isLooping(a));
     mixer.release(a);  // unknown ids are ignored everywhere
@@ -415,6 +422,7 @@ TEST(Mixer, LoudSumsBendUnderFullScaleAndQuietOnesPassUnchanged) {
     mixer.stop(a);
     mixer.stop(b);
     mixer.stop(c);
+    render(mixer, kFade);
     auto d = mixer.create(constantClip(1000, -1.0f));
     auto e = mixer.create(constantClip(1000, -1.0f));
     mixer.play(d, true);
@@ -563,6 +571,135 @@ TEST(Mixer, RenderAndControlFromTwoThreads) {
     done = true;
     audio.join();
     SUCCEED();
+}
+
+// Largest sample-to-sample difference on either channel, across the joins of the pieces.
+float largestStep(const std::vector<Rendered>& pieces) {
+    float step = 0, previousL = 0, previousR = 0;
+    bool first = true;
+    for (const auto& piece : pieces)
+        for (std::size_t i = 0; i < piece.samples.size() / 2; ++i) {
+            if (!first) {
+                step = std::max(step, std::fabs(piece.left(i) - previousL));
+                step = std::max(step, std::fabs(piece.right(i) - previousR));
+            }
+            first = false;
+            previousL = piece.left(i);
+            previousR = piece.right(i);
+        }
+    return step;
+}
+
+// Stopping mid-waveform used to drop a full-scale sample straight to zero: a click. The fade
+// bounds every step by the waveform's own slope plus 1/96 of full scale.
+TEST(Mixer, StoppingOrReleasingAFullScaleVoiceLeavesNoStep) {
+    auto stereo = std::make_shared<PcmClip>();
+    stereo->rate = kRate;
+    stereo->channels = 2;
+    for (int i = 0; i < 4800; ++i) stereo->samples.insert(stereo->samples.end(), {1.0f, -1.0f});
+    struct Case {
+        const char* what;
+        std::shared_ptr<const PcmClip> clip;
+        bool loop, release;
+        float ownSlope;  // the largest step of the sound itself
+    };
+    const float sineSlope = 2 * static_cast<float>(std::numbers::pi) * 100 / kRate;
+    for (const Case& c : {Case{"full-scale constant, stop", constantClip(4800, 1.0f), false, false, 0},
+                          Case{"full-scale constant, release", constantClip(4800, 1.0f), true, true, 0},
+                          Case{"stereo, stop", stereo, true, false, 0},
+                          Case{"100 Hz sine at its peak, stop", sineClip(9600, 100, kRate, 1.0f), true, false, sineSlope},
+                          Case{"100 Hz sine at its peak, release", sineClip(9600, 100, kRate, 1.0f), false, true, sineSlope}}) {
+        Mixer mixer(kRate);
+        auto id = mixer.create(c.clip);
+        mixer.play(id, c.loop);
+        std::vector<Rendered> pieces{render(mixer, 120)};  // 120 frames: the sine's peak
+        ASSERT_GT(std::fabs(pieces[0].left(119)), 0.9f) << c.what;
+        if (c.release)
+            mixer.release(id);
+        else
+            mixer.stop(id);
+        EXPECT_FALSE(mixer.isPlaying(id)) << c.what;
+        EXPECT_FALSE(mixer.isLooping(id)) << c.what;
+        for (std::size_t n : {1, 7, 50, 200}) pieces.push_back(render(mixer, n));  // the fade in odd pieces
+        EXPECT_LE(largestStep(pieces), c.ownSlope + 0.012f) << c.what;
+        EXPECT_EQ(pieces.back().left(199), 0.0f) << c.what;
+        // Still sounding just before 2 ms, silent from then on.
+        Mixer again(kRate);
+        auto v = again.create(c.clip);
+        again.play(v, c.loop);
+        render(again, 120);
+        again.stop(v);
+        auto fade = render(again, kFade + 10);
+        EXPECT_NE(fade.left(kFade - 2), 0.0f) << c.what;
+        for (std::size_t i = kFade; i < kFade + 10; ++i) ASSERT_EQ(fade.left(i), 0.0f) << c.what << i;
+    }
+}
+
+// The fade is only heard: position, state and endings are those of an instant stop.
+TEST(Mixer, TheStopFadeChangesNothingButTheSound) {
+    Mixer mixer(kRate);
+    auto id = mixer.create(rampClip(500));
+    mixer.play(id, false);
+    render(mixer, 100);
+    mixer.stop(id);
+    EXPECT_EQ(mixer.framesUntilNextEnd(), std::nullopt);
+    auto fading = render(mixer, 10);
+    EXPECT_TRUE(fading.ended.empty());
+    EXPECT_EQ(sourceFrame(fading.left(0)), 100);  // the tail goes on from there, at full level first...
+    mixer.play(id, false);  // ...but the voice resumes where it stopped, with the tail over it
+    EXPECT_EQ(mixer.framesUntilNextEnd(), 400u);
+    auto resumed = render(mixer, 1);
+    const float tail = 111.0f / 1024.0f * (1.0f - 10.0f / kFade);
+    EXPECT_NEAR(resumed.left(0), 101.0f / 1024.0f + tail, 1e-5f);
+
+    // A one-shot stopped just before its end: the tail reaches the end silently, nothing is reported.
+    auto shortOne = mixer.create(constantClip(50, 0.5f));
+    mixer.stop(id);
+    render(mixer, kFade);
+    mixer.play(shortOne, false);
+    render(mixer, 45);
+    mixer.stop(shortOne);
+    auto out = render(mixer, 2 * kFade);
+    EXPECT_TRUE(out.ended.empty());
+    EXPECT_EQ(out.left(10), 0.0f);
+
+    // The simulated clock only advances: a fade cut by a step stays silent, and one that
+    // outlives a short step goes on in render from where it would have been.
+    mixer.rewind(shortOne);
+    mixer.play(shortOne, true);
+    render(mixer, 10);
+    mixer.stop(shortOne);
+    mixer.advance(kFade / 2);
+    auto half = render(mixer, kFade);
+    EXPECT_NEAR(half.left(0), 0.5f * (1.0f - (kFade / 2.0f) / kFade), 0.02f);
+    EXPECT_EQ(half.left(kFade / 2 + 1), 0.0f);
+    mixer.play(shortOne, true);
+    mixer.stop(shortOne);
+    mixer.advance(kFade);
+    EXPECT_EQ(render(mixer, 1).left(0), 0.0f);
+}
+
+TEST(Mixer, AReleasedClipIsFreedOnceItsFadeIsOver) {
+    Mixer mixer(kRate);
+    std::weak_ptr<const PcmClip> watched;
+    {
+        auto clip = constantClip(4800, 0.5f);
+        watched = clip;
+        auto id = mixer.create(clip);
+        mixer.play(id, true);
+        render(mixer, 10);
+        mixer.release(id);
+    }
+    EXPECT_FALSE(watched.expired());  // still fading
+    render(mixer, kFade);
+    mixer.create(nullptr);  // the game thread clears finished fades
+    EXPECT_TRUE(watched.expired());
+    // A silent voice leaves no tail behind at all.
+    auto quiet = mixer.create(constantClip(100, 0.5f));
+    mixer.setVolume(quiet, -10000);
+    mixer.play(quiet, true);
+    mixer.release(quiet);
+    for (float s : render(mixer, 4).samples) EXPECT_EQ(s, 0.0f);
 }
 
 }  // namespace
