@@ -1,7 +1,10 @@
-// The mixer against OpenAL Soft's loopback device on the same 64-voice scene, plus the cost of
-// loading a menu bank's worth of WAV files and of advancing simulated time.
+// The mixer against OpenAL Soft's loopback device on the same scenes of 1, 8, 64 and 256
+// pitched, panned voices, each of our mixing kernels side by side, plus the cost of loading a
+// menu bank's worth of WAV files and of advancing simulated time. Both mixers run their output
+// limiter. After the runs, a table gives ns per output frame per voice and our throughput
+// against OpenAL Soft's; see README.md for the command.
 //
-//   bench_mixer --benchmark_filter='Mix'     real-time factors (counter x_realtime)
+//   bench_mixer --benchmark_filter='Mix'     the mixers (counters ns_frame_voice, x_realtime)
 //   bench_mixer --benchmark_filter='Bank'    decoding 75 files
 //   bench_mixer --benchmark_filter='Advance' one simulated 1 ms step with 20 voices
 
@@ -13,11 +16,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
 #include <random>
 #include <stdexcept>
+
+#include <time.h>
 
 #include "sound/mixer.h"
 
@@ -27,7 +33,7 @@ using zorvan::Mixer;
 using zorvan::PcmClip;
 
 constexpr int kDeviceRate = 48000;
-constexpr int kVoices = 64;
+constexpr int kMaxVoices = 256;
 constexpr int kClips = 8;
 constexpr std::size_t kBlock = 480;  // one 10 ms device buffer
 
@@ -87,8 +93,9 @@ struct VoiceSetup {
     bool loop;
 };
 
-// The scene both mixers play: 64 voices over 8 mono 16-bit clips of 2 to 4 s, every voice
-// resampled at its own rate, half of them looping and the others restarted when they end.
+// The scene both mixers play: up to 256 voices over 8 mono 16-bit clips of 2 to 4 s, every
+// voice resampled at its own rate and panned, half of them looping and the others restarted
+// when they end. A run with n voices plays the first n.
 struct Scene {
     std::vector<std::vector<std::int16_t>> pcm;
     std::vector<int> rates;
@@ -99,7 +106,7 @@ struct Scene {
             rates.push_back(c % 2 ? 44100 : 22050);
             pcm.push_back(makePcm(rates.back(), 2.0 + 0.25 * c, 100 + static_cast<unsigned>(c)));
         }
-        for (int i = 0; i < kVoices; ++i) {
+        for (int i = 0; i < kMaxVoices; ++i) {
             const int c = i % kClips;
             const double golden = std::fmod(i * 0.6180339887, 1.0);
             VoiceSetup v;
@@ -118,21 +125,42 @@ const Scene& scene() {
     return s;
 }
 
-void reportMix(benchmark::State& state, const std::vector<float>& out) {
+std::int64_t threadCpuNs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void reportMix(benchmark::State& state, const std::vector<float>& out, int voices, std::int64_t cpuNs) {
     double sum = 0;
-    for (float s : out) sum += static_cast<double>(s) * s;
+    for (float v : out) sum += static_cast<double>(v) * v;
     // Seconds of audio per second of CPU time on this thread.
     state.counters["x_realtime"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * kBlock / kDeviceRate, benchmark::Counter::kIsRate);
+    // CPU time per output frame per voice, in ns.
+    state.counters["ns_frame_voice"] =
+        static_cast<double>(cpuNs) / (static_cast<double>(state.iterations()) * kBlock * voices);
     state.counters["rms"] = std::sqrt(sum / static_cast<double>(out.size()));
 }
 
+const char* const kKernelNames[] = {"scalar", "sse2", "avx2"};
+
+// range(0): the kernel (0 scalar, the reference and the loop we had; 1 SSE2; 2 AVX2+FMA);
+// range(1): voices.
 void BM_MixZorvan(benchmark::State& state) {
     const Scene& sc = scene();
+    const char* kernel = kKernelNames[state.range(0)];
+    const int voices = static_cast<int>(state.range(1));
     std::vector<std::shared_ptr<const PcmClip>> clips;
     for (int c = 0; c < kClips; ++c) clips.push_back(decode(wavBytes(sc.pcm[c], sc.rates[c])));
     Mixer mixer(kDeviceRate);
-    for (const auto& v : sc.voices) {
+    if (!mixer.useKernel(kernel)) {
+        state.SkipWithError((std::string(kernel) + " is not available on this processor").c_str());
+        return;
+    }
+    state.SetLabel(kernel);
+    for (int i = 0; i < voices; ++i) {
+        const VoiceSetup& v = sc.voices[i];
         const auto id = mixer.create(clips[v.clip]);
         mixer.setFrequency(id, v.frequency);
         mixer.setVolume(id, v.volume);
@@ -141,7 +169,8 @@ void BM_MixZorvan(benchmark::State& state) {
     }
     std::vector<float> out(2 * kBlock);
     std::vector<Mixer::VoiceId> ended;
-    ended.reserve(kVoices);
+    ended.reserve(kMaxVoices);
+    const std::int64_t start = threadCpuNs();
     for (auto _ : state) {
         mixer.render(out.data(), kBlock, &ended);
         for (auto id : ended) mixer.play(id, false);
@@ -149,9 +178,12 @@ void BM_MixZorvan(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    reportMix(state, out);
+    reportMix(state, out, voices, threadCpuNs() - start);
 }
-BENCHMARK(BM_MixZorvan)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MixZorvan)
+    ->ArgsProduct({{0, 1, 2}, {1, 8, 64, 256}})
+    ->ArgNames({"kernel", "voices"})
+    ->Unit(benchmark::kMicrosecond);
 
 template <typename F>
 F alcProc(ALCdevice* device, const char* name) {
@@ -160,9 +192,11 @@ F alcProc(ALCdevice* device, const char* name) {
     return p;
 }
 
-// range(0): 0 = OpenAL Soft's default resampler, 1 = its linear resampler (what ours does).
+// range(0): 0 = OpenAL Soft's default resampler, 1 = its linear resampler (what ours does);
+// range(1): voices.
 void BM_MixOpenALSoft(benchmark::State& state) {
     const Scene& sc = scene();
+    const int voices = static_cast<int>(state.range(1));
     auto openLoopback = alcProc<LPALCLOOPBACKOPENDEVICESOFT>(nullptr, "alcLoopbackOpenDeviceSOFT");
     auto renderSamples = alcProc<LPALCRENDERSAMPLESSOFT>(nullptr, "alcRenderSamplesSOFT");
     ALCdevice* device = openLoopback(nullptr);
@@ -172,14 +206,17 @@ void BM_MixOpenALSoft(benchmark::State& state) {
     }
     const ALCint attrs[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_FLOAT_SOFT,
                             ALC_FREQUENCY, kDeviceRate, ALC_HRTF_SOFT, ALC_FALSE,
-                            // Our mixer has no limiter: leave it out of OpenAL's figure too.
-                            ALC_OUTPUT_LIMITER_SOFT, ALC_FALSE, ALC_MONO_SOURCES, 2 * kVoices, 0};
+                            // Our mixer bends loud sums under full scale: OpenAL's limiter does the same work.
+                            ALC_OUTPUT_LIMITER_SOFT, ALC_TRUE, ALC_MONO_SOURCES, 2 * kMaxVoices, 0};
     ALCcontext* context = alcCreateContext(device, attrs);
     if (!context || !alcMakeContextCurrent(context)) {
         state.SkipWithError("alcCreateContext failed");
         alcCloseDevice(device);
         return;
     }
+    ALCint limiter = 0;
+    alcGetIntegerv(device, ALC_OUTPUT_LIMITER_SOFT, 1, &limiter);
+    if (limiter != ALC_TRUE) state.SkipWithError("OpenAL Soft did not turn its limiter on");
     ALint resampler = alGetInteger(AL_DEFAULT_RESAMPLER_SOFT);
     if (state.range(0) == 1) {
         const ALint count = alGetInteger(AL_NUM_RESAMPLERS_SOFT);
@@ -195,9 +232,9 @@ void BM_MixOpenALSoft(benchmark::State& state) {
     for (int c = 0; c < kClips; ++c)
         alBufferData(buffers[c], AL_FORMAT_MONO16, sc.pcm[c].data(),
                      static_cast<ALsizei>(sc.pcm[c].size() * sizeof(std::int16_t)), sc.rates[c]);
-    ALuint sources[kVoices];
-    alGenSources(kVoices, sources);
-    for (int i = 0; i < kVoices; ++i) {
+    std::vector<ALuint> sources(static_cast<std::size_t>(voices));
+    alGenSources(voices, sources.data());
+    for (int i = 0; i < voices; ++i) {
         const VoiceSetup& v = sc.voices[i];
         const ALuint s = sources[i];
         alSourcei(s, AL_BUFFER, static_cast<ALint>(buffers[v.clip]));
@@ -214,9 +251,10 @@ void BM_MixOpenALSoft(benchmark::State& state) {
     if (alGetError() != AL_NO_ERROR) state.SkipWithError("OpenAL setup failed");
 
     std::vector<float> out(2 * kBlock);
+    const std::int64_t start = threadCpuNs();
     for (auto _ : state) {
         renderSamples(device, out.data(), static_cast<ALCsizei>(kBlock));
-        for (int i = 1; i < kVoices; i += 2) {  // the one-shots, restarted as ours are
+        for (int i = 1; i < voices; i += 2) {  // the one-shots, restarted as ours are
             ALint playing = 0;
             alGetSourcei(sources[i], AL_SOURCE_STATE, &playing);
             if (playing == AL_STOPPED) alSourcePlay(sources[i]);
@@ -224,15 +262,18 @@ void BM_MixOpenALSoft(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    reportMix(state, out);
+    reportMix(state, out, voices, threadCpuNs() - start);
 
-    alDeleteSources(kVoices, sources);
+    alDeleteSources(voices, sources.data());
     alDeleteBuffers(kClips, buffers);
     alcMakeContextCurrent(nullptr);
     alcDestroyContext(context);
     alcCloseDevice(device);
 }
-BENCHMARK(BM_MixOpenALSoft)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MixOpenALSoft)
+    ->ArgsProduct({{0, 1}, {1, 8, 64, 256}})
+    ->ArgNames({"resampler", "voices"})
+    ->Unit(benchmark::kMicrosecond);
 
 // The menu bank: 75 files of 1 to 3 s, 22050 Hz mono 16-bit.
 std::vector<std::vector<std::uint8_t>> menuBankFiles() {
@@ -295,7 +336,7 @@ void BM_AdvanceSimulated(benchmark::State& state) {
         mixer.play(id, v.loop);
     }
     std::vector<Mixer::VoiceId> ended;
-    ended.reserve(kVoices);
+    ended.reserve(kMaxVoices);
     for (auto _ : state) {
         benchmark::DoNotOptimize(mixer.framesUntilNextEnd());
         mixer.advance(kDeviceRate / 1000, &ended);
@@ -305,6 +346,74 @@ void BM_AdvanceSimulated(benchmark::State& state) {
 }
 BENCHMARK(BM_AdvanceSimulated)->Unit(benchmark::kNanosecond);
 
+// Collects the mixers' figures as they are printed, for the table at the end.
+class TableReporter : public benchmark::ConsoleReporter {
+public:
+    // name ("scalar", "sse2", "avx2", "OpenAL Soft default", "OpenAL Soft linear") -> voices -> ns
+    std::map<std::string, std::map<int, double>> ns;
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            const auto counter = run.counters.find("ns_frame_voice");
+            if (counter == run.counters.end()) continue;
+            const std::string name = run.benchmark_name();
+            const int voices = std::stoi(name.substr(name.rfind("voices:") + 7));
+            std::string what;
+            if (name.rfind("BM_MixZorvan", 0) == 0)
+                what = kKernelNames[std::stoi(name.substr(name.find("kernel:") + 7))];
+            else
+                what = name.find("resampler:0") != std::string::npos ? "OpenAL Soft default" : "OpenAL Soft linear";
+            ns[what][voices] = counter->second.value;
+        }
+    }
+};
+
+void printTable(const TableReporter& reporter) {
+    const auto& ns = reporter.ns;
+    if (ns.empty()) return;
+    std::printf("\nns per output frame per voice (CPU time; 480-frame blocks at %d Hz, both limiters on)\n", kDeviceRate);
+    std::printf("%-22s", "");
+    for (int voices : {1, 8, 64, 256}) std::printf("%12d", voices);
+    std::printf("\n");
+    const char* rows[] = {"OpenAL Soft default", "OpenAL Soft linear", "scalar", "sse2", "avx2"};
+    for (const char* row : rows) {
+        const auto it = ns.find(row);
+        if (it == ns.end()) continue;
+        std::printf("%-22s", row);
+        for (int voices : {1, 8, 64, 256}) {
+            const auto v = it->second.find(voices);
+            if (v == it->second.end()) std::printf("%12s", "-"); else std::printf("%12.3f", v->second);
+        }
+        std::printf("\n");
+    }
+    for (const char* peer : {"OpenAL Soft default", "OpenAL Soft linear"}) {
+        const auto p = ns.find(peer);
+        if (p == ns.end()) continue;
+        std::printf("\nthroughput against %s (x faster)\n", peer);
+        for (const char* kernel : kKernelNames) {
+            const auto k = ns.find(kernel);
+            if (k == ns.end()) continue;
+            std::printf("%-22s", kernel);
+            for (int voices : {1, 8, 64, 256}) {
+                const auto a = p->second.find(voices), b = k->second.find(voices);
+                if (a == p->second.end() || b == k->second.end()) std::printf("%12s", "-");
+                else std::printf("%11.2fx", a->second / b->second);
+            }
+            std::printf("\n");
+        }
+    }
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    TableReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printTable(reporter);
+    benchmark::Shutdown();
+    return 0;
+}
