@@ -194,7 +194,7 @@ std::size_t Mixer::State::renderVoice(Voice& v, float* L, float* R, std::size_t 
         if (v.pos < interiorEnd) {
             n = static_cast<std::size_t>(
                 std::min<std::uint64_t>(n, (interiorEnd - v.pos + v.step - 1) / v.step));
-            span(v.data, v.pos, v.step, L + done, R + done, n, v.gainL, v.gainR, dl, dr);
+            span(v.data, v.data + v.frames * v.channels, v.pos, v.step, L + done, R + done, n, v.gainL, v.gainR, dl, dr);
             v.pos += n * v.step;
         } else {
             // The last frame: it leads into frame 0 on a loop, into silence on a one-shot.

@@ -18,26 +18,31 @@ namespace zorvan::mix {
 namespace {
 
 // Eight lanes of position, split into the whole source frame (relative to the span's first)
-// and the fraction, moved on by eight steps at a time with the carry done by hand.
+// and the fraction, moved on by eight steps at a time with the carry done by hand. The fraction
+// is kept offset by 2^31 so that a signed compare finds the carry.
 struct Lanes {
     __m256i idx, frac;
     __m256i stepIdx, stepFrac;
 
     Lanes(std::uint64_t pos, std::uint64_t step) {
-        alignas(32) std::int32_t i[8];
-        alignas(32) std::uint32_t f[8];
+        std::int32_t i[8], f[8];
         for (int j = 0; j < 8; ++j) {
             const std::uint64_t p = pos + static_cast<std::uint64_t>(j) * step;
             i[j] = static_cast<std::int32_t>(p >> kFracBits);
-            f[j] = static_cast<std::uint32_t>(p);
+            f[j] = static_cast<std::int32_t>(static_cast<std::uint32_t>(p) ^ 0x80000000u);
         }
-        idx = _mm256_load_si256(reinterpret_cast<const __m256i*>(i));
-        frac = _mm256_load_si256(reinterpret_cast<const __m256i*>(f));
+        // Built from scalars rather than loaded from the arrays: a wide load of narrow stores
+        // just made stalls.
+        idx = _mm256_setr_epi32(i[0], i[1], i[2], i[3], i[4], i[5], i[6], i[7]);
+        frac = _mm256_setr_epi32(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]);
         stepIdx = _mm256_set1_epi32(static_cast<std::int32_t>((8 * step) >> kFracBits));
         stepFrac = _mm256_set1_epi32(static_cast<std::int32_t>(static_cast<std::uint32_t>(8 * step)));
     }
+    // (top 24 bits of the fraction) * 2^-24, computed as ((offset fraction >> 8) * 2^-24) + 1/2:
+    // every step is exact, so this equals the reference's weight bit for bit.
     __m256 weight() const {
-        return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(frac, 8)), _mm256_set1_ps(kWeightScale));
+        return _mm256_fmadd_ps(_mm256_cvtepi32_ps(_mm256_srai_epi32(frac, 8)), _mm256_set1_ps(kWeightScale),
+                               _mm256_set1_ps(0.5f));
     }
     // The source frames of lanes 0 1 4 5 and 2 3 6 7: after the gathers, shuffle_ps puts them
     // back in order.
@@ -48,13 +53,52 @@ struct Lanes {
         second = _mm256_extracti128_si256(p, 1);
     }
     void next() {
-        const __m256i bias = _mm256_set1_epi32(static_cast<std::int32_t>(0x80000000u));
         const __m256i moved = _mm256_add_epi32(frac, stepFrac);
-        const __m256i carry = _mm256_cmpgt_epi32(_mm256_xor_si256(frac, bias), _mm256_xor_si256(moved, bias));
-        idx = _mm256_sub_epi32(_mm256_add_epi32(idx, stepIdx), carry);
+        idx = _mm256_sub_epi32(_mm256_add_epi32(idx, stepIdx), _mm256_cmpgt_epi32(frac, moved));
         frac = moved;
     }
 };
+
+// Mono spans where eight output frames read at most 9 (Narrow: at most one source frame per
+// output frame) or 17 consecutive source frames, for `blocks` blocks of eight: plain loads and
+// permutes instead of gathers.
+template <bool Narrow, bool Glide>
+void monoNear(const float* src, Lanes& moving, float* L, float* R, std::size_t blocks, __m256& kf, float gl, float gr,
+              float dl, float dr) {
+    Lanes lanes = moving;  // a local copy stays in registers; the stores to L and R could alias it
+    const __m256 gl0 = _mm256_set1_ps(gl), gr0 = _mm256_set1_ps(gr), dlv = _mm256_set1_ps(dl), drv = _mm256_set1_ps(dr);
+    const __m256 eight = _mm256_set1_ps(8);
+    const __m256i seven = _mm256_set1_epi32(7);
+    for (std::size_t block = 0; block < blocks; ++block, L += 8, R += 8) {
+        const __m256i base = _mm256_broadcastd_epi32(_mm256_castsi256_si128(lanes.idx));
+        const __m256i rel = _mm256_sub_epi32(lanes.idx, base);
+        const float* f = src + _mm256_cvtsi256_si32(lanes.idx);
+        __m256 a, b;
+        if constexpr (Narrow) {
+            a = _mm256_permutevar8x32_ps(_mm256_loadu_ps(f), rel);
+            b = _mm256_permutevar8x32_ps(_mm256_loadu_ps(f + 1), rel);
+        } else {
+            const __m256 high = _mm256_castsi256_ps(_mm256_cmpgt_epi32(rel, seven));
+            a = _mm256_blendv_ps(_mm256_permutevar8x32_ps(_mm256_loadu_ps(f), rel),
+                                 _mm256_permutevar8x32_ps(_mm256_loadu_ps(f + 8), rel), high);
+            b = _mm256_blendv_ps(_mm256_permutevar8x32_ps(_mm256_loadu_ps(f + 1), rel),
+                                 _mm256_permutevar8x32_ps(_mm256_loadu_ps(f + 9), rel), high);
+        }
+        const __m256 s = _mm256_fmadd_ps(_mm256_sub_ps(b, a), lanes.weight(), a);
+        if constexpr (Glide) {
+            const __m256 gL = _mm256_fmadd_ps(kf, dlv, gl0), gR = _mm256_fmadd_ps(kf, drv, gr0);
+            _mm256_storeu_ps(L, _mm256_fmadd_ps(s, gL, _mm256_loadu_ps(L)));
+            _mm256_storeu_ps(R, _mm256_fmadd_ps(s, gR, _mm256_loadu_ps(R)));
+            kf = _mm256_add_ps(kf, eight);
+        } else {
+            _mm256_storeu_ps(L, _mm256_fmadd_ps(s, gl0, _mm256_loadu_ps(L)));
+            _mm256_storeu_ps(R, _mm256_fmadd_ps(s, gr0, _mm256_loadu_ps(R)));
+        }
+        lanes.next();
+    }
+    if constexpr (!Glide) kf = _mm256_add_ps(kf, _mm256_set1_ps(8.0f * static_cast<float>(blocks)));
+    moving = lanes;
+}
 
 // Pairs of floats at src[2 * index] .. for four lanes each, as frames a (even) and b (odd).
 void pairs(const float* src, __m128i first, __m128i second, __m256& a, __m256& b) {
@@ -64,7 +108,7 @@ void pairs(const float* src, __m128i first, __m128i second, __m256& a, __m256& b
     b = _mm256_shuffle_ps(p0, p1, 0xDD);
 }
 
-void mono(const float* src, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
+void mono(const float* src, const float* end, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
           float gl, float gr, float dl, float dr) {
     src += pos >> kFracBits;
     pos &= 0xFFFFFFFFu;
@@ -73,17 +117,38 @@ void mono(const float* src, std::uint64_t pos, std::uint64_t step, float* L, flo
     const __m256 eight = _mm256_set1_ps(8);
     __m256 kf = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
     std::size_t k = 0;
+    // Up to twice the device rate, eight output frames read at most 17 consecutive source
+    // frames; as long as those lie inside the clip, loads and permutes replace the gathers.
+    if (step < (std::uint64_t{2} << kFracBits)) {
+        const bool narrow = step <= (std::uint64_t{1} << kFracBits);
+        const std::uint64_t window = narrow ? 9 : 17;
+        const std::uint64_t readable = static_cast<std::uint64_t>(end - src);
+        std::size_t blocks = 0;
+        if (readable >= window) {
+            const std::uint64_t limit = (readable - window + 1) << kFracBits;  // first lane's position stays under
+            // (No std::min here: a template instantiated in this file could end up used by all.)
+            const std::uint64_t fit = pos < limit ? (limit - 1 - pos) / (8 * step) + 1 : 0;
+            blocks = static_cast<std::size_t>(fit < n / 8 ? fit : n / 8);
+        }
+        const bool glide = dl != 0.0f || dr != 0.0f;
+        if (narrow)
+            (glide ? monoNear<true, true> : monoNear<true, false>)(src, lanes, L, R, blocks, kf, gl, gr, dl, dr);
+        else
+            (glide ? monoNear<false, true> : monoNear<false, false>)(src, lanes, L, R, blocks, kf, gl, gr, dl, dr);
+        k = 8 * blocks;
+    }
+    Lanes g = lanes;  // not address-taken, so kept in registers
     for (; k + 8 <= n; k += 8) {
         __m128i first, second;
-        lanes.split(first, second);
+        g.split(first, second);
         __m256 a, b;
         pairs(src, first, second, a, b);
-        const __m256 s = _mm256_fmadd_ps(_mm256_sub_ps(b, a), lanes.weight(), a);
+        const __m256 s = _mm256_fmadd_ps(_mm256_sub_ps(b, a), g.weight(), a);
         const __m256 gL = _mm256_fmadd_ps(kf, dlv, gl0), gR = _mm256_fmadd_ps(kf, drv, gr0);
         _mm256_storeu_ps(L + k, _mm256_fmadd_ps(s, gL, _mm256_loadu_ps(L + k)));
         _mm256_storeu_ps(R + k, _mm256_fmadd_ps(s, gR, _mm256_loadu_ps(R + k)));
         kf = _mm256_add_ps(kf, eight);
-        lanes.next();
+        g.next();
     }
     for (; k < n; ++k) {
         const std::uint64_t p = pos + k * step;
@@ -96,7 +161,7 @@ void mono(const float* src, std::uint64_t pos, std::uint64_t step, float* L, flo
     }
 }
 
-void stereo(const float* src, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
+void stereo(const float* src, const float*, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
             float gl, float gr, float dl, float dr) {
     src += 2 * (pos >> kFracBits);
     pos &= 0xFFFFFFFFu;

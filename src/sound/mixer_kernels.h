@@ -17,11 +17,11 @@ constexpr float kWeightScale = 1.0f / 16777216.0f;  // 2^-24
 // The limiter's knee: sums above it bend towards full scale.
 constexpr float kKnee = 0.9f;
 
-// Adds n resampled frames of a clip (interleaved, 1 or 2 channels) into the planar sums L and R.
-// Frame k reads source frame idx = (pos + k * step) >> 32 and the one after it, both inside the
-// clip; its gains are gl + k * dl and gr + k * dr.
-using SpanFn = void (*)(const float* src, std::uint64_t pos, std::uint64_t step, float* L, float* R,
-                        std::size_t n, float gl, float gr, float dl, float dr);
+// Adds n resampled frames of a clip (interleaved, 1 or 2 channels, ending before `end`) into the
+// planar sums L and R. Frame k reads source frame idx = (pos + k * step) >> 32 and the one after
+// it, both inside the clip; its gains are gl + k * dl and gr + k * dr.
+using SpanFn = void (*)(const float* src, const float* end, std::uint64_t pos, std::uint64_t step, float* L,
+                        float* R, std::size_t n, float gl, float gr, float dl, float dr);
 // Bends the planar sums under full scale and interleaves them into out (L R L R ...).
 using LimitFn = void (*)(const float* L, const float* R, float* out, std::size_t n);
 

@@ -75,7 +75,7 @@ std::size_t stereo4(const float* src, std::uint64_t pos, std::uint64_t step, flo
 
 // The last frames of a span go through the reference loop, with the gains moved on to where the
 // vector part stopped: the same sums in the same order.
-void mono(const float* src, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
+void mono(const float* src, const float*, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
           float gl, float gr, float dl, float dr) {
     const std::size_t k = mono4(src, pos, step, L, R, n, gl, gr, dl, dr);
     for (std::size_t j = k; j < n; ++j) {
@@ -89,7 +89,7 @@ void mono(const float* src, std::uint64_t pos, std::uint64_t step, float* L, flo
     }
 }
 
-void stereo(const float* src, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
+void stereo(const float* src, const float*, std::uint64_t pos, std::uint64_t step, float* L, float* R, std::size_t n,
             float gl, float gr, float dl, float dr) {
     const std::size_t k = stereo4(src, pos, step, L, R, n, gl, gr, dl, dr);
     for (std::size_t j = k; j < n; ++j) {
