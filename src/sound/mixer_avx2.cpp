@@ -1,6 +1,7 @@
-// The mixing loops on AVX2 and FMA: eight frames at a time, the two source frames of each
-// output frame fetched together by one 64-bit gather. Only this file is compiled for those
-// instructions; avx2Kernel() hands it out only when the processor has them.
+// The mixing loops on AVX2 and FMA, eight frames at a time. Mono voices up to twice the device
+// rate read their source frames with plain loads and permutes; the others fetch the two source
+// frames of each output frame together with one 64-bit gather. Only this file is compiled for
+// those instructions; avx2Kernel() hands it out only when the processor has them.
 #include "sound/mixer_kernels.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
