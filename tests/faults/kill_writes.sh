@@ -86,10 +86,10 @@ checkFile() {  # name old new now
         done < <(entries "$now")
         # Nothing that was there before and stays after may go missing.
         if [[ -e $old && -e $new ]]; then
-            while IFS= read -r e; do
-                local key=${e%%=*}
-                grep -q -- "^${key//\//\\/}=" <(entries "$now") || { echo "$name: $key lost"; return 1; }
-            done < <(comm -12 <(entries "$old" | cut -d= -f1 | sort) <(entries "$new" | cut -d= -f1 | sort) | sed 's/$/=/')
+            local key
+            while IFS= read -r key; do
+                entries "$now" | cut -d= -f1 | grep -qxF -- "$key" || { echo "$name: $key lost"; return 1; }
+            done < <(comm -12 <(entries "$old" | cut -d= -f1 | sort) <(entries "$new" | cut -d= -f1 | sort))
         fi
         return 0
     fi
