@@ -165,6 +165,10 @@ TEST_F(SlowOnlineGame, KeysDuringARequestAreTakenAtOnceAndIgnoredAsWhileTheMenuI
     s.pressAt(vk::Down, start + 300);
     s.pressAt('H', start + 400);
     s.pressAt(vk::Escape, start + 600);
+    s.pressAt(vk::F5, start + 700);   // the theme
+    s.pressAt(vk::F2, start + 800);   // a saved game
+    s.pressAt('V', start + 900);      // the version
+    const std::string mode = s.form.mode;
     s.press(vk::Enter);  // the submission, then the request for its place
     s.runFor(3000);
 
@@ -176,6 +180,9 @@ TEST_F(SlowOnlineGame, KeysDuringARequestAreTakenAtOnceAndIgnoredAsWhileTheMenuI
     EXPECT_EQ(s.form.menus.mainMenuIndex, 3);
     EXPECT_FALSE(s.has("play sounds/menu/m4.wav once", from));
     EXPECT_FALSE(s.has("play sounds/speech/yourhighscore.wav once", from));
+    EXPECT_EQ(s.form.mode, mode);
+    EXPECT_FALSE(s.form.game);
+    EXPECT_EQ(timeOf("key 86", from), start + 900);
     s.expectInOrder({"play sounds/menu/score_effect.wav once", "play sounds/menu/score_success.wav once"}, from);
     EXPECT_GE(timeOf("play sounds/menu/score_success.wav once", from), start + 2 * SlowServer::kDelayMs);
     EXPECT_FALSE(s.form.menus.soundBusy);
