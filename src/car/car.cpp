@@ -5,6 +5,7 @@
 
 #include "game/main_form.h"
 #include "game/random_draw.h"
+#include "game/saturating.h"
 #include "records/cipher.h"
 
 namespace zorvan {
@@ -251,16 +252,16 @@ void car::randomizeItem() {
         inventory->addItem("brakes", 1);
     } else if (r <= 12) {
         name = "extralife";
-        form_.m_lifes = static_cast<std::int16_t>(form_.m_lifes + 1);
+        saturatingIncrement(form_.m_lifes);
     } else if (r <= 14) {
         name = "lazercanon";
         inventory->addItem("lazer", 5);
     } else if (r <= 19) {
         name = "thbonus";
-        form_.points += 1000;
+        form_.points = saturatingAdd(form_.points, 1000);
     } else {
         name = "tebonus";
-        form_.points += 10000;
+        form_.points = saturatingAdd(form_.points, 10000);
     }
     form_.sound.playWave("speech", name, false, 0, true);
 }
@@ -271,7 +272,7 @@ void car::shootLazer() {
         return;
     }
     MainForm& form = form_;
-    ++form.stats.lazerUsed;
+    saturatingIncrement(form.stats.lazerUsed);
     form.sound.playWave("", "lcanon", false, position * 10, true);
     inventory->subtractItem("lazer");
     const std::int16_t lane = position;
@@ -292,7 +293,7 @@ void car::triggerBrakes() {
         inventory->invError();
         return;
     }
-    ++form_.stats.brakesUsed;
+    saturatingIncrement(form_.stats.brakesUsed);
     inventory->subtractItem("brakes");
     SoundBuffer& brakesOn = *form_.sound.race.brakesOn;
     brakesOn.stop();
@@ -308,7 +309,7 @@ void car::repareEngin() {
     }
     if (engineDamage == 0) return;
     MainForm& form = form_;
-    ++form.stats.repairsUsed;
+    saturatingIncrement(form.stats.repairsUsed);
     engineDamage = static_cast<std::int16_t>(engineDamage - 1);
     inventory->subtractItem("er");
     inventory->inventoryPlay("eger", true, 0);

@@ -4,20 +4,21 @@
 #include <string>
 
 #include "game/main_form.h"
+#include "game/saturating.h"
 
 namespace zorvan {
 
 void Inventory::addItem(std::string_view key, std::int16_t count) {
     GameStats& stats = form_.stats;
     if (key == "lazer") {
-        lazerRounds_ = static_cast<std::int16_t>(lazerRounds_ + count);
-        stats.lazerCollected = static_cast<std::int16_t>(stats.lazerCollected + count);
+        lazerRounds_ = saturatingAdd(lazerRounds_, count);
+        stats.lazerCollected = saturatingAdd(stats.lazerCollected, count);
     } else if (key == "brakes") {
-        brakes_ = static_cast<std::int16_t>(brakes_ + count);
-        stats.brakesCollected = static_cast<std::int16_t>(stats.brakesCollected + count);
+        brakes_ = saturatingAdd(brakes_, count);
+        stats.brakesCollected = saturatingAdd(stats.brakesCollected, count);
     } else if (key == "er") {
-        enginRepare_ = static_cast<std::int16_t>(enginRepare_ + count);
-        stats.repairsCollected = static_cast<std::int16_t>(stats.repairsCollected + count);
+        enginRepare_ = saturatingAdd(enginRepare_, count);
+        stats.repairsCollected = saturatingAdd(stats.repairsCollected, count);
     }
 }
 

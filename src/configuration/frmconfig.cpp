@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <utility>
@@ -39,6 +40,15 @@ bool breaksProfileFile(const QString& text) {
     return false;
 }
 
+// QSaveFile writes through "config.dat.XXXXXX" where the system offers no unnamed temporary
+// file; a save cut short leaves that behind, and nothing else in the folder has its name.
+void removeInterruptedSaves(const QString& programFolder) {
+    static const QRegularExpression temporary(QStringLiteral("^config\\.dat\\.[A-Za-z0-9]{6}$"));
+    QDir folder(programFolder);
+    for (const QString& name : folder.entryList({QStringLiteral("config.dat.*")}, QDir::Files | QDir::Hidden))
+        if (temporary.match(name).hasMatch()) folder.remove(name);
+}
+
 }  // namespace
 
 void showModalMessage(QWidget* parent, const Message& message) {
@@ -48,6 +58,7 @@ void showModalMessage(QWidget* parent, const Message& message) {
 
 frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* parent)
     : QWidget(parent), programFolder_(std::move(programFolder)), showMessage_(std::move(showMessage)) {
+    removeInterruptedSaves(programFolder_);
     setObjectName(QStringLiteral("frmconfig"));
     setWindowTitle(QStringLiteral("Configuration"));
     gameTitle = QStringLiteral("Zorvan");

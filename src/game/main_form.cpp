@@ -76,6 +76,9 @@ void MainForm::playOpeningSound(SoundSlot opening) {
 void MainForm::Form_Load() {
     // Registering the Internet Transfer component has no counterpart here: the HTTP client
     // is linked in.
+    // A write cut short by a crash or a kill left its temporary file; nothing else will.
+    platform.files().removeStaleTemporaries();
+    for (std::string_view app : {"Kestrine", "zorvan", "w32csp"}) platform.settings().removeStaleTemporaries(app);
     sound.initSound();
     loadHighScore();
     keyMap.loadKeys();

@@ -6,6 +6,7 @@
 
 #include "game/main_form.h"
 #include "game/random_draw.h"
+#include "game/saturating.h"
 
 namespace zorvan {
 
@@ -21,7 +22,7 @@ std::int32_t shorterInterval(std::int32_t ms) {
 }  // namespace
 
 void MainForm::addPoints(std::int32_t amount) {
-    points += amount;
+    points = saturatingAdd(points, amount);
     const bool beaten = points > highScore;
     if (beaten) highScore = points;
     if (beaten && !newscore) {
@@ -32,11 +33,11 @@ void MainForm::addPoints(std::int32_t amount) {
 
 void MainForm::levelup(bool noLevelUp) {
     if (!noLevelUp) {
-        ++levels;
-        addPoints(levels * 20);
+        saturatingIncrement(levels);
+        addPoints(saturatingAdd(std::int32_t{0}, std::int64_t{levels} * 20));
         if (mode == "tetriss") {
             SoundBuffer& amb = *sound.race.ambience;
-            amb.setFrequency(amb.getFrequency() + 1000);
+            amb.setFrequency(saturatingAdd(amb.getFrequency(), 1000));
         }
         if (mode == "arcade" && levels % 10 == 0 && levels >= 10 && levels <= 150) {
             startBonusRound();
@@ -92,7 +93,7 @@ void MainForm::crashIntoCar() {
 
 void MainForm::comp_crash() {
     tmrRace.setEnabled(false);
-    ++stats.carsBlasted;
+    saturatingIncrement(stats.carsBlasted);
     for (auto& slot : compCars)
         if (slot) slot->restoreComputerCar();
     player->wait(0.2);

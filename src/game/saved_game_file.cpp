@@ -104,8 +104,10 @@ void readProgress(Reader& r, std::string_view record, SavedProgress& p) {
     p.speed = r.integer<std::int32_t>((*f)[4]);
     p.secondSpeed = r.integer<std::int32_t>((*f)[5]);
     if (!r.ok()) return;
-    r.require(p.selectedCarType >= 1 && p.selectedCarType <= 4 && p.levels >= 1 && p.points >= 0 &&
-                  p.m_lifes >= 1 && p.speed >= 1 && p.secondSpeed >= 1,
+    r.require(p.selectedCarType >= 1 && p.selectedCarType <= 4 && p.levels >= 1 && p.levels <= kMaxSavedLevel &&
+                  p.points >= 0 && p.points <= kMaxSavedPoints && p.m_lifes >= 1 && p.m_lifes <= kMaxSavedLifes &&
+                  p.speed >= 1 && p.speed <= kMaxSavedInterval && p.secondSpeed >= 1 &&
+                  p.secondSpeed <= kMaxSavedInterval,
               SaveFault::OutOfRange);
 }
 
@@ -136,8 +138,8 @@ void readStats(Reader& r, std::string_view record, SavedStats& s) {
     s.brakesUsed = r.integer<std::int16_t>((*f)[n - 2]);
     s.repairsUsed = r.integer<std::int16_t>((*f)[n - 1]);
     if (!r.ok()) return;
-    r.require(s.carsAvoided >= 0 && s.carsBlasted >= 0 && s.lazerUsed >= 0 && s.brakesUsed >= 0 &&
-                  s.repairsUsed >= 0,
+    r.require(s.carsAvoided >= 0 && s.carsAvoided <= kMaxSavedCars && s.carsBlasted >= 0 &&
+                  s.carsBlasted <= kMaxSavedCars && s.lazerUsed >= 0 && s.brakesUsed >= 0 && s.repairsUsed >= 0,
               SaveFault::OutOfRange);
 }
 

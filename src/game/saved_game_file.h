@@ -25,12 +25,20 @@ inline constexpr std::string_view kSaveIdAbsent = "nun";  // what the store give
 inline constexpr std::string_view kFieldSeparator = "[`?";  // records 2 and 3
 inline constexpr int kSaveIdDigits = 9;
 
+// What a game can reach in practice, with room to play on without any sum running over:
+// a file beyond them was not written by a game.
+inline constexpr std::int32_t kMaxSavedLevel = 100000;
+inline constexpr std::int32_t kMaxSavedPoints = 999999999;
+inline constexpr std::int16_t kMaxSavedLifes = 1000;
+inline constexpr std::int32_t kMaxSavedInterval = 300;  // a new game's; level-ups only shorten it
+inline constexpr std::int32_t kMaxSavedCars = 999999999;  // cars avoided, cars blasted
+
 struct SavedProgress {
     std::int16_t selectedCarType = 1;  // 1..4
-    std::int32_t levels = 1;           // from 1
-    std::int32_t points = 0;           // 0 or more
-    std::int16_t m_lifes = 5;          // 1 or more
-    std::int32_t speed = 300;          // approach interval of the first car, ms, 1 or more
+    std::int32_t levels = 1;           // 1..kMaxSavedLevel
+    std::int32_t points = 0;           // 0..kMaxSavedPoints
+    std::int16_t m_lifes = 5;          // 1..kMaxSavedLifes
+    std::int32_t speed = 300;          // approach interval of the first car, ms, 1..kMaxSavedInterval
     std::int32_t secondSpeed = 300;    // the same for the second car
 };
 
@@ -42,7 +50,7 @@ struct SavedSettings {
 };
 
 struct SavedStats {
-    std::int32_t carsAvoided = 0, carsBlasted = 0;
+    std::int32_t carsAvoided = 0, carsBlasted = 0;  // 0..kMaxSavedCars
     std::int16_t lazerUsed = 0, brakesUsed = 0, repairsUsed = 0;
 };
 

@@ -58,7 +58,15 @@ std::string zelkScore::setting(std::string_view app, std::string_view section, s
 
 std::int64_t zelkScore::secondsSinceMidnight() { return platform_.localDateTime().secondsSinceMidnight; }
 
-bool zelkScore::Online() { return platform_.http().canConnect(server_, kOnlineTimeoutMs); }
+HttpReply zelkScore::await(std::unique_ptr<HttpCall> call) {
+    // The window keeps answering while the request runs; closing it ends the program from
+    // inside the pump, and the call is abandoned on the way out.
+    while (pump_ && !call->done()) pump_();
+    call->wait();
+    return call->reply();
+}
+
+bool zelkScore::Online() { return await(platform_.http().startConnect(server_, kOnlineTimeoutMs)).ok; }
 
 void zelkScore::cnt_StateChanged(int State) {
     if (stateChanged_) stateChanged_(State);
@@ -67,7 +75,7 @@ void zelkScore::cnt_StateChanged(int State) {
 bool zelkScore::request(const std::string& url, std::string* body) {
     working_ = true;
     cnt_StateChanged(kRequesting);
-    HttpReply reply = platform_.http().get(url);
+    HttpReply reply = await(platform_.http().startGet(url));
     working_ = false;
     // An error status is a failed request: the server did not take or did not answer it.
     const bool ok = reply.ok && reply.status >= 200 && reply.status < 300;

@@ -2,16 +2,18 @@
 // The online score client: keeps the last finished game as the pending score in the
 // settings store, with check values that reveal a hand-edited one; submits it to the score
 // server, finds the place it earned, reads the top of a table and uploads statistics.
-// Every request runs on the game thread and waits for its end (at most the HTTP port's
-// 10 s); failures come back as result codes, never as exceptions.
+// Every request waits for its end (at most the HTTP port's 10 s) while the game thread pumps
+// its messages; failures come back as result codes, never as exceptions.
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "online/score_wire.h"
+#include "platform/ports.h"
 
 namespace zorvan {
 
@@ -83,7 +85,7 @@ public:
     int sendStats(std::string_view file);
 
     // True while a request is under way (seen from inside the state-change listener or
-    // from the window's messages between statistics pieces).
+    // from the window's messages pumped meanwhile).
     bool stillWorking() const { return working_; }
     // Stops the statistics upload under way before its next piece (it answers 5).
     void cancelOp() { cancelRequested_ = true; }
@@ -102,6 +104,8 @@ private:
     };
     // validateScore's steps 1 to 3 (results 1 and 2), then the cutoff (result 3).
     int checkPending(std::int64_t cutoff, bool useCutoff, Pending& pending);
+    // Pumps the window's messages until the call is done.
+    HttpReply await(std::unique_ptr<HttpCall> call);
     // A reply whose status is 2xx, or nothing.
     bool request(const std::string& url, std::string* body);
     std::string setting(std::string_view app, std::string_view section, std::string_view key);

@@ -1,11 +1,14 @@
 #include "platform/folder_files.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace zorvan {
@@ -37,6 +40,24 @@ bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
     return ok;
 }
 
+void removeStaleTemporaries(const fs::path& folder, const std::function<bool(std::string_view)>& ours) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::size_t mark = name.rfind(".tmp");
+        if (mark == std::string::npos || mark == 0 || mark + 4 == name.size()) continue;
+        const std::string digits = name.substr(mark + 4);
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (!ours(std::string_view(name).substr(0, mark))) continue;
+        std::error_code e;
+        if (!it->is_regular_file(e)) continue;
+        const auto pid = static_cast<pid_t>(std::stol(digits));
+        const bool gone = pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
+        const auto age = fs::file_time_type::clock::now() - fs::last_write_time(it->path(), e);
+        if (gone || (!e && age > std::chrono::minutes(1))) fs::remove(it->path(), e);
+    }
+}
+
 std::optional<std::string> readWholeFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -66,6 +87,11 @@ bool FolderFiles::remove(std::string_view name) {
     std::error_code ec;
     fs::remove(root_ / fs::path(name), ec);
     return !ec;
+}
+
+// The folder holds the game's own files only, so every "NAME.tmpPID" in it is ours.
+void FolderFiles::removeStaleTemporaries() {
+    zorvan::removeStaleTemporaries(root_, [](std::string_view) { return true; });
 }
 
 std::string FolderFiles::absolutePath(std::string_view name) {

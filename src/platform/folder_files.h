@@ -21,6 +21,7 @@ public:
     bool write(std::string_view name, std::string_view bytes) override;
     bool remove(std::string_view name) override;
     std::string absolutePath(std::string_view name) override;
+    void removeStaleTemporaries() override;
 
 private:
     std::filesystem::path root_;
@@ -30,5 +31,10 @@ private:
 // Writes `bytes` to `path` through a temporary file beside it and a rename.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+// Deletes from `folder` the temporary files of writeFileAtomically ("NAME.tmpPID") that an
+// interrupted write left, for the NAMEs that `ours` accepts: those of a process that is gone
+// (or of this one, before it has written anything), and any over a minute old.
+void removeStaleTemporaries(const std::filesystem::path& folder,
+                            const std::function<bool(std::string_view name)>& ours);
 
 }  // namespace zorvan

@@ -1,7 +1,7 @@
 #include "platform/ini_settings.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <map>
 #include <system_error>
 #include <vector>
 
@@ -13,40 +13,58 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Section {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> entries;  // in file order
+// The file as its lines, so that a rewrite keeps what it does not understand: comments,
+// blank lines, lines without '=' and entries before the first section stay as they were.
+struct Line {
+    std::string text;     // as read, without its line end
+    std::string section;  // the section it stands in ("" before the first header)
+    bool header = false;
+    bool entry = false;   // "key=value" inside a section
+    std::string key;
 };
 
-std::vector<Section> parse(const std::string& text) {
-    std::vector<Section> sections;
+std::vector<Line> parse(const std::string& text) {
+    std::vector<Line> lines;
+    std::string section;
+    bool inSection = false;
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
+        Line line;
+        line.text = text.substr(pos, end - pos);
         pos = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-        if (line.front() == '[' && line.back() == ']') {
-            sections.push_back({line.substr(1, line.size() - 2), {}});
-            continue;
+        if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+        const std::string& t = line.text;
+        if (!t.empty() && t.front() == '[' && t.back() == ']') {
+            section = t.substr(1, t.size() - 2);
+            line.header = true;
+        } else if (!t.empty() && t[0] != ';' && t[0] != '#' && t.find('=') != std::string::npos) {
+            line.entry = true;
+            line.key = t.substr(0, t.find('='));
         }
-        auto eq = line.find('=');
-        if (eq == std::string::npos || sections.empty()) continue;
-        sections.back().entries.emplace_back(line.substr(0, eq),
-                                             unescapeIniValue(line.substr(eq + 1)));
+        // Before the first header a "key=value" line belongs to no section: kept, never read.
+        inSection = inSection || line.header;
+        line.entry = line.entry && inSection;
+        line.section = section;
+        lines.push_back(std::move(line));
     }
-    return sections;
+    return lines;
 }
 
-std::string format(const std::vector<Section>& sections) {
+bool isEntry(const Line& line, std::string_view section, std::string_view key) {
+    return line.entry && line.section == section && line.key == key;
+}
+
+std::string valueOf(const Line& line) { return unescapeIniValue(std::string_view(line.text).substr(line.key.size() + 1)); }
+
+std::string entryText(std::string_view key, std::string_view value) {
+    return std::string(key) + '=' + escapeIniValue(value);
+}
+
+std::string format(const std::vector<Line>& lines) {
     std::string out;
-    for (const auto& section : sections) {
-        if (section.entries.empty()) continue;
-        out += '[' + section.name + "]\n";
-        for (const auto& [key, value] : section.entries) out += key + '=' + escapeIniValue(value) + '\n';
-    }
+    for (const auto& line : lines) out += line.text + '\n';
     return out;
 }
 
@@ -103,56 +121,75 @@ fs::path IniSettingsStore::fileOf(std::string_view app) const {
 
 std::string IniSettingsStore::get(std::string_view app, std::string_view section,
                                   std::string_view key, std::string_view fallback) {
+    removeStaleTemporaries(app);
     auto text = readWholeFile(fileOf(app));
     if (!text) return std::string(fallback);
-    for (const auto& s : parse(*text))
-        if (s.name == section)
-            for (const auto& [k, v] : s.entries)
-                if (k == key) return v;
+    for (const auto& line : parse(*text))
+        if (isEntry(line, section, key)) return valueOf(line);
     return std::string(fallback);
 }
 
 bool IniSettingsStore::set(std::string_view app, std::string_view section, std::string_view key,
                            std::string_view value) {
+    removeStaleTemporaries(app);
     std::error_code ec;
     auto text = readWholeFile(fileOf(app));
     // A store that exists but cannot be read is not rewritten with this one value alone.
     if (!text && fs::exists(fileOf(app), ec)) return false;
-    auto sections = parse(text.value_or(""));
-    Section* target = nullptr;
-    for (auto& s : sections)
-        if (s.name == section) target = &s;
-    if (!target) {
-        sections.push_back({std::string(section), {}});
-        target = &sections.back();
-    }
+    auto lines = parse(text.value_or(""));
     bool found = false;
-    for (auto& [k, v] : target->entries)
-        if (k == key) {
-            v = value;
+    std::size_t endOfSection = lines.size();  // after the last entry or header of the section
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (isEntry(lines[i], section, key)) {
+            lines[i].text = entryText(key, value);
             found = true;
         }
-    if (!found) target->entries.emplace_back(std::string(key), std::string(value));
+        if (lines[i].section == section && (lines[i].header || lines[i].entry)) endOfSection = i + 1;
+    }
+    if (!found) {
+        Line entry;
+        entry.text = entryText(key, value);
+        entry.section = std::string(section);
+        entry.entry = true;
+        entry.key = std::string(key);
+        if (endOfSection == lines.size() &&
+            std::none_of(lines.begin(), lines.end(), [&](const Line& l) { return l.header && l.section == section; })) {
+            Line header;
+            header.text = '[' + std::string(section) + ']';
+            header.section = entry.section;
+            header.header = true;
+            lines.push_back(std::move(header));
+            endOfSection = lines.size();
+        }
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(endOfSection), std::move(entry));
+    }
     fs::create_directories(folder_, ec);
-    return writeFileAtomically(fileOf(app), format(sections));
+    return writeFileAtomically(fileOf(app), format(lines));
 }
 
 bool IniSettingsStore::remove(std::string_view app, std::string_view section, std::string_view key) {
+    removeStaleTemporaries(app);
     std::error_code ec;
     auto text = readWholeFile(fileOf(app));
     if (!text) return !fs::exists(fileOf(app), ec);
-    auto sections = parse(*text);
-    bool changed = false;
-    for (auto& s : sections) {
-        if (s.name != section) continue;
-        std::erase_if(s.entries, [&](const auto& e) {
-            bool match = e.first == key;
-            changed = changed || match;
-            return match;
-        });
-    }
-    if (!changed) return true;
-    return writeFileAtomically(fileOf(app), format(sections));
+    auto lines = parse(*text);
+    const std::size_t before = lines.size();
+    std::erase_if(lines, [&](const Line& l) { return isEntry(l, section, key); });
+    if (lines.size() == before) return true;
+    // A header left with nothing under it at all goes too, as it came.
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].header && lines[i].section == section &&
+            (i + 1 == lines.size() || lines[i + 1].header)) {
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    return writeFileAtomically(fileOf(app), format(lines));
+}
+
+void IniSettingsStore::removeStaleTemporaries(std::string_view app) {
+    if (!cleaned_.insert(std::string(app)).second) return;
+    const std::string name = fileOf(app).filename().string();
+    zorvan::removeStaleTemporaries(folder_, [&](std::string_view base) { return base == name; });
 }
 
 }  // namespace zorvan

@@ -1,9 +1,12 @@
 #pragma once
 // The per-user settings store: one INI file per application in a folder
 // ($XDG_CONFIG_HOME, else ~/.config), "[section]" headers and "key=value" lines.
-// Every write rewrites the file through a temporary file and a rename.
+// Every write rewrites the file through a temporary file and a rename, keeping the lines it
+// does not change (comments, blank lines, anything hand-written) as they were.
 
 #include <filesystem>
+#include <set>
+#include <string>
 
 #include "platform/ports.h"
 
@@ -20,10 +23,13 @@ public:
     bool set(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override;
     bool remove(std::string_view app, std::string_view section, std::string_view key) override;
+    // Once per application file (every access does it first).
+    void removeStaleTemporaries(std::string_view app) override;
 
 private:
     std::filesystem::path fileOf(std::string_view app) const;
     std::filesystem::path folder_;
+    std::set<std::string, std::less<>> cleaned_;
 };
 
 // Values may hold any byte (the saved game's identity is enciphered): control bytes and

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ public:
                      std::string_view value) = 0;
     // False when the store could not be rewritten; removing what is not there succeeds.
     virtual bool remove(std::string_view app, std::string_view section, std::string_view key) = 0;
+    // Deletes what writes to the application's store interrupted in an earlier run left behind.
+    virtual void removeStaleTemporaries(std::string_view /*app*/) {}
 };
 
 // The program folder. Names are relative to it with '/' separators ("sounds/menu/m1.wav").
@@ -47,6 +50,8 @@ public:
     // Deletes a file; true when it is gone (or was never there).
     virtual bool remove(std::string_view name) = 0;
     virtual std::string absolutePath(std::string_view name) = 0;
+    // Deletes what writes interrupted in an earlier run left behind (called at start-up).
+    virtual void removeStaleTemporaries() {}
 };
 
 struct HttpReply {
@@ -56,6 +61,27 @@ struct HttpReply {
     std::string error;   // why nothing arrived, when !ok
 };
 
+// A request under way, so that the game thread can pump its messages meanwhile.
+class HttpCall {
+public:
+    virtual ~HttpCall() = default;  // abandons a request still under way, without waiting for it
+    virtual bool done() = 0;
+    virtual void wait() = 0;         // until done
+    virtual HttpReply reply() = 0;   // once done
+};
+
+// A call answered before it was handed over.
+class FinishedHttpCall final : public HttpCall {
+public:
+    explicit FinishedHttpCall(HttpReply reply) : reply_(std::move(reply)) {}
+    bool done() override { return true; }
+    void wait() override {}
+    HttpReply reply() override { return reply_; }
+
+private:
+    HttpReply reply_;
+};
+
 class Http {
 public:
     virtual ~Http() = default;
@@ -63,6 +89,16 @@ public:
     virtual HttpReply get(const std::string& url) = 0;
     // True when a TCP connection to the URL's host and port opens within timeoutMs.
     virtual bool canConnect(const std::string& url, int timeoutMs) = 0;
+    // The same two, started and left to run; by default answered at once.
+    virtual std::unique_ptr<HttpCall> startGet(const std::string& url) {
+        return std::make_unique<FinishedHttpCall>(get(url));
+    }
+    // reply().ok tells whether the connection opened.
+    virtual std::unique_ptr<HttpCall> startConnect(const std::string& url, int timeoutMs) {
+        HttpReply reply;
+        reply.ok = canConnect(url, timeoutMs);
+        return std::make_unique<FinishedHttpCall>(std::move(reply));
+    }
 };
 
 // The date and time of day as the player's system writes them.

@@ -4,6 +4,7 @@
 
 #include "game/main_form.h"
 #include "game/random_draw.h"
+#include "game/saturating.h"
 #include "platform/keys.h"
 
 namespace zorvan {
@@ -139,7 +140,7 @@ void BonusRound::endBonusRound() {
     sound.unloadBonusSounds();
     form_.tmrBonus.setEnabled(false);
 
-    form_.points += bonusScore;
+    form_.points = saturatingAdd(form_.points, bonusScore);
     if (bonusScore == kTwoPrizeScore) awardBonusItems(2);
     else if (bonusScore >= kOnePrizeScore) awardBonusItems(1);
     // Queued after the prizes have been announced, so it is heard after them.

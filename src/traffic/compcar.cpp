@@ -2,6 +2,7 @@
 
 #include "game/main_form.h"
 #include "game/random_draw.h"
+#include "game/saturating.h"
 
 namespace zorvan {
 
@@ -69,7 +70,7 @@ void MainForm::tmrRace_Timer() {
     }
     // Arrival. Counted and handed to the fade before it is judged: a crash may end the game
     // (its report counts this car), and then no race timer may be left running.
-    ++stats.carsAvoided;
+    saturatingIncrement(stats.carsAvoided);
     tmrRace.setEnabled(false);
     tmrWoosh.setEnabled(true);
     if (inCompLane())

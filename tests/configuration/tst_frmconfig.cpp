@@ -47,6 +47,7 @@ private slots:
     void saveReplacesAnOlderProfile();
     void exitSavesNothing();
     void unwritableFolder();
+    void interruptedSaves();
     void screenReaderNames();
     void keyboardOnly();
 };
@@ -275,6 +276,37 @@ void TestFrmConfig::unwritableFolder() {
         QCOMPARE(driver.messages.size(), 2);
         QVERIFY(!driver.form->isVisible());
     }
+}
+
+void TestFrmConfig::interruptedSaves() {
+    // What a save cut short left goes at the next start; nothing else in the folder does.
+    QTemporaryDir dir;
+    const QStringList kept{QStringLiteral("config.dat"), QStringLiteral("config.dat.bak"),
+                           QStringLiteral("config.dat.Ab12Cd7"), QStringLiteral("keys.dat.Ab12Cd")};
+    for (const QString& name : kept + QStringList{QStringLiteral("config.dat.Ab12Cd"), QStringLiteral("config.dat.zzzzzz")}) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Old Profile\r\nnun\r\nCA\r\n");
+    }
+    {
+        FormDriver driver(dir.path());
+        QStringList names = QDir(dir.path()).entryList(QDir::Files);
+        QStringList expected = kept;
+        names.sort();
+        expected.sort();
+        QCOMPARE(names, expected);
+    }
+    // A save that fails once its temporary file is written (the name is taken by a folder)
+    // leaves no temporary file.
+    QTemporaryDir blocked;
+    QVERIFY(QDir(blocked.path()).mkpath(QStringLiteral("config.dat/inside")));
+    FormDriver driver(blocked.path());
+    driver.fill("John", "Smith", "", "GB: United Kingdom");
+    driver.save();
+    QCOMPARE(driver.messages.size(), 1);
+    QCOMPARE(driver.messages[0].icon, QMessageBox::Critical);
+    QCOMPARE(QDir(blocked.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList("config.dat"));
 }
 
 void TestFrmConfig::screenReaderNames() {

@@ -161,6 +161,17 @@ TEST_F(KeyMenuTest, EndsDoNotWrapAndHomeOnTheFirstEntryOnlySilences) {
     EXPECT_TRUE(s.has("play sounds/menu/k1.wav once", at));
 }
 
+TEST_F(KeyMenuTest, DownStepByStepSpeaksEveryEntryUpToTheLast) {
+    for (int entry = 2; entry <= 13; ++entry) {
+        const auto at = s.mark();
+        s.press(vk::Down);
+        EXPECT_EQ(s.form.keyMap.keyMenuIndex, entry);
+        const Events played = s.soundEvents(at);
+        ASSERT_FALSE(played.empty()) << entry << "\n" << s.dump(at);
+        EXPECT_EQ(played.back(), "play sounds/menu/k" + std::to_string(entry) + ".wav once");
+    }
+}
+
 TEST_F(KeyMenuTest, EscapeWhileWaitingForAKeyIsAssignedAndTheMenuStays) {
     auto& k = s.form.keyMap;
     const auto at = s.mark();

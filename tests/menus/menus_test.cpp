@@ -89,6 +89,34 @@ TEST_F(MenuTest, MainMenuDoesNotWrapAndJumpsOnlyWhenNotOnTheTarget) {
     EXPECT_EQ(s.soundEvents(at), (Events{"play sounds/menu/m3.wav once"}));
 }
 
+// Down one entry at a time speaks each entry, the last one too (not only when End jumps
+// there), in the main, car and difficulty menus.
+TEST_F(MenuTest, DownStepByStepSpeaksEveryEntryUpToTheLast) {
+    auto walk = [&](const std::string& clip, int last, const std::int16_t& index) {
+        for (int entry = 2; entry <= last; ++entry) {
+            const auto at = s.mark();
+            s.press(vk::Down);
+            EXPECT_EQ(index, entry) << clip;
+            const Events played = s.soundEvents(at);
+            ASSERT_FALSE(played.empty()) << clip << entry << "\n" << s.dump(at);
+            EXPECT_EQ(played.back(), "play sounds/menu/" + clip + std::to_string(entry) + ".wav once");
+        }
+        const auto at = s.mark();
+        s.press(vk::Down);
+        EXPECT_EQ(index, last) << clip;
+        EXPECT_TRUE(s.soundEvents(at).empty()) << s.dump(at);
+    };
+    auto& m = s.form.menus;
+    walk("m", 8, m.mainMenuIndex);
+    s.press(vk::Home);
+    s.press(vk::Enter);
+    ASSERT_TRUE(m.carMenuActive);
+    walk("c", 4, m.carMenuIndex);
+    s.press(vk::Enter);
+    ASSERT_TRUE(m.difficultyMenuActive);
+    walk("d", 3, m.difficultyMenuIndex);
+}
+
 TEST_F(MenuTest, AnyOtherMenuNameMeansTheMainMenu) {
     auto& m = s.form.menus;
     m.menuNext("whatever");
@@ -362,6 +390,25 @@ TEST_F(LgMenuTest, TenEntryListWrapsBetweenTheFirstAndTheLastClip) {
     EXPECT_FALSE(m.laListActive);
     EXPECT_TRUE(m.lgMenuActive);
     EXPECT_EQ(m.laListIndex, 1);
+}
+
+TEST_F(LgMenuTest, DownStepByStepSpeaksEveryEntryUpToTheLastInTheMenuAndItsList) {
+    auto& m = s.form.menus;
+    for (int entry = 2; entry <= 3; ++entry) {
+        const auto mark = s.mark();
+        s.press(vk::Down);
+        EXPECT_EQ(m.lgMenuIndex, entry);
+        EXPECT_EQ(s.soundEvents(mark).back(), "play sounds/lgs/lg" + std::to_string(entry) + ".wav once");
+    }
+    s.press(vk::Home);
+    s.press(vk::Enter);
+    ASSERT_TRUE(m.ltListActive);
+    for (int entry = 2; entry <= 4; ++entry) {
+        const auto mark = s.mark();
+        s.press(vk::Down);
+        EXPECT_EQ(m.ltListIndex, entry);
+        EXPECT_EQ(s.soundEvents(mark).back(), "play sounds/lgs/lt" + std::to_string(entry) + ".wav once");
+    }
 }
 
 TEST_F(LgMenuTest, HomeAndEndAlwaysStopTheMenuSounds) {

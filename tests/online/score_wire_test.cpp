@@ -51,6 +51,23 @@ TEST(ScoreWireTest, TextAroundRecordsIsSkippedAndNamesKeptAsSent) {
     EXPECT_TRUE(parseTableReply("zorvan\n", 10).empty());
 }
 
+TEST(ScoreWireTest, TenDigitNumbersUpToThe32BitLimitsAreRead) {
+    auto r = parseTableReply(":1@1;2147483647~Top^2147483647[]:2@2;1000000000~Ten^1000000000[]"
+                             ":3@3;-2147483648~Low^-2147483648[]:4@4;2147483648~Over^1[]",
+                             10);
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0].score, 2147483647);
+    EXPECT_EQ(r[0].level, 2147483647);
+    EXPECT_EQ(r[1].score, 1000000000);
+    EXPECT_EQ(r[1].level, 1000000000);
+    EXPECT_EQ(r[2].score, -2147483647 - 1);
+    EXPECT_EQ(r[2].level, -2147483647 - 1);
+    EXPECT_EQ(parseTableReply(":1@1; 0000000042 ~z^ 0000000007 []", 10).at(0).score, 42);
+    EXPECT_EQ(findPlace(":1234@2147483647;", "1234"), 2147483647);
+    EXPECT_EQ(findPlace(":1234@1000000000;", "1234"), 1000000000);
+    EXPECT_EQ(findPlace(":1234@2147483648;", "1234"), 0);
+}
+
 TEST(ScoreWireTest, PlacesAreReadOnlyWhenWhole) {
     EXPECT_EQ(findPlace("x:1234@7;1500~a^1[]", "1234"), 7);
     EXPECT_EQ(findPlace(":11234@2;9~a^1[]:1234@9;5~b^1[]", "1234"), 9);

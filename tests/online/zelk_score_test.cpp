@@ -205,6 +205,15 @@ TEST_F(OnlineTest, TwoRecordsAreReadAndAThirdIsNotThere) {
     EXPECT_EQ(client->numReturned(), 0);
 }
 
+TEST_F(OnlineTest, ATenDigitScoreAndLevelAreReadWhole) {
+    http.answer("zorvan\n:55@1;2147483647~Ann^1000000000[]\n:66@2;1000000000~Bob^7[]\n");
+    EXPECT_EQ(client->obtainRemoteData(10, 1), 0);
+    EXPECT_EQ(client->numReturned(), 2);
+    EXPECT_EQ(client->obtainScore(1), 2147483647);
+    EXPECT_EQ(client->obtainLevel(1), 1000000000);
+    EXPECT_EQ(client->obtainScore(2), 1000000000);
+}
+
 TEST_F(OnlineTest, TheSubmissionsPlaceIsFoundByItsTransId) {
     pending(1500);
     profile();

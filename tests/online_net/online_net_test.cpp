@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 
 #include "online/zelk_score.h"
@@ -168,6 +170,54 @@ TEST_F(OnlineNetTest, AServerThatNeverAnswersIsGivenUpOn) {
     ASSERT_TRUE(client->Online());
     EXPECT_EQ(client->sendScore(0), 5);  // after the whole-request time-out
     EXPECT_GE(silent.requests(), 1);
+}
+
+TEST_F(OnlineNetTest, AReplyThatNeverEndsIsCutAtFourMebibytes) {
+    // No Content-Length: libcurl's own limit never sees a size to refuse.
+    const std::string head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+    StubServer endless(head, 64u << 20);
+    HttpReply reply = http.get(endless.base() + "/view_zelk.php");
+    EXPECT_FALSE(reply.ok);
+    EXPECT_TRUE(reply.body.empty());
+    EXPECT_NE(reply.error.find("4 MiB"), std::string::npos) << reply.error;
+    EXPECT_LT(endless.streamed(), 16u << 20) << "the client read on past the limit";
+
+    // What is announced as too large is refused the same way; a reply of exactly 4 MiB is not.
+    StubServer announced(StubServer::status(200, std::string((4u << 20) + 1, 'x')));
+    EXPECT_FALSE(http.get(announced.base()).ok);
+    StubServer full(StubServer::status(200, std::string(4u << 20, 'x')));
+    reply = http.get(full.base());
+    EXPECT_TRUE(reply.ok);
+    EXPECT_EQ(reply.body.size(), 4u << 20);
+
+    // The game sees a failed table request, not a reply.
+    startClient(endless.base());
+    pending(1500);
+    EXPECT_EQ(client->obtainRemoteData(10, 1), -1);
+}
+
+TEST_F(OnlineNetTest, ARequestUnderWayIsAbandonedAtOnce) {
+    StubServer silent("");
+    auto call = http.startGet(silent.base() + "/update_zelk.php");
+    for (int i = 0; i < 200 && silent.requests() == 0; ++i) ::usleep(10000);
+    ASSERT_EQ(silent.requests(), 1);
+    EXPECT_FALSE(call->done());
+    const auto before = std::chrono::steady_clock::now();
+    call.reset();
+    const auto took = std::chrono::steady_clock::now() - before;
+    // Far below the 10 s a request may take: the window closing does not wait for the server.
+    EXPECT_LT(took, std::chrono::seconds(5));
+    std::cout << "abandoned after " << std::chrono::duration_cast<std::chrono::microseconds>(took).count()
+              << " us\n";
+
+    // Started and left to finish, a call gives the same reply as a waited-for one.
+    StubServer answering(StubServer::status(200, ":1@1;5~Ann^2[]"));
+    auto done = http.startGet(answering.base());
+    done->wait();
+    EXPECT_TRUE(done->done());
+    EXPECT_EQ(done->reply().body, ":1@1;5~Ann^2[]");
+    auto connect = http.startConnect(answering.base(), 2000);
+    EXPECT_TRUE(connect->reply().ok);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // A one-thread HTTP stub on loopback: answers every request with a fixed reply, or accepts
-// connections and never answers (a server that hangs).
+// connections and never answers (a server that hangs), or follows its reply with a stream of
+// filler bytes for as long as the client reads (a server that never stops).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -8,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -17,8 +19,10 @@ namespace zorvan::test {
 
 class StubServer {
 public:
-    // `reply` is the whole HTTP response; empty: never answer.
-    explicit StubServer(std::string reply) : reply_(std::move(reply)) {
+    // `reply` is the whole HTTP response; empty: never answer. With `streamBytes`, that many
+    // filler bytes follow it (the client may stop reading sooner).
+    explicit StubServer(std::string reply, std::size_t streamBytes = 0)
+        : reply_(std::move(reply)), streamBytes_(streamBytes) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -38,6 +42,7 @@ public:
     }
     std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     int requests() const { return requests_; }
+    std::size_t streamed() const { return streamed_; }
 
     static std::string status(int code, const std::string& body) {
         return "HTTP/1.1 " + std::to_string(code) + " Stub\r\nContent-Length: " + std::to_string(body.size()) +
@@ -66,11 +71,21 @@ private:
                 continue;
             }
             ::send(c, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+            const std::string filler(64 * 1024, 'x');
+            while (!stop_ && streamed_ < streamBytes_) {
+                pollfd q{c, POLLOUT, 0};
+                if (::poll(&q, 1, 1000) <= 0) break;
+                ssize_t n = ::send(c, filler.data(), std::min(filler.size(), streamBytes_ - streamed_), MSG_NOSIGNAL);
+                if (n <= 0) break;
+                streamed_ += static_cast<std::size_t>(n);
+            }
             ::close(c);
         }
     }
 
     std::string reply_;
+    std::size_t streamBytes_ = 0;
+    std::atomic<std::size_t> streamed_{0};
     int fd_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};

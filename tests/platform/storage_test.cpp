@@ -1,7 +1,14 @@
 // The settings store, the program folder's files and the key script.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
@@ -45,6 +52,48 @@ TEST(Settings, AnyByteValueSurvives) {
     EXPECT_EQ(store.get("w32csp", "s", "next", ""), "after");
 }
 
+TEST(Settings, AHandEditedFileKeepsItsCommentsBlankLinesAndUnknownLines) {
+    TempDir dir;
+    IniSettingsStore store(dir.path());
+    const std::string original =
+        "; written by hand\n"
+        "stray=before any section\n"
+        "\n"
+        "[zorvan]\r\n"
+        "# the best so far\n"
+        "highscore=150\n"
+        "a line without an equals sign\n"
+        "\n"
+        "[other]\n"
+        "x=1\n"
+        "; trailing comment\n";
+    { std::ofstream(dir.path() / "Kestrine.ini", std::ios::binary) << original; }
+    EXPECT_EQ(store.get("Kestrine", "zorvan", "highscore", ""), "150");
+    EXPECT_EQ(store.get("Kestrine", "", "stray", "none"), "none") << "nothing stands outside a section";
+    ASSERT_TRUE(store.set("Kestrine", "zorvan", "highscore", "200"));
+    ASSERT_TRUE(store.set("Kestrine", "zorvan", "sgid", "123456789"));
+    ASSERT_TRUE(store.set("Kestrine", "new", "k", "v"));
+    ASSERT_TRUE(store.remove("Kestrine", "other", "x"));
+    EXPECT_EQ(*readWholeFile(dir.path() / "Kestrine.ini"),
+              "; written by hand\n"
+              "stray=before any section\n"
+              "\n"
+              "[zorvan]\n"
+              "# the best so far\n"
+              "highscore=200\n"
+              "sgid=123456789\n"
+              "a line without an equals sign\n"
+              "\n"
+              "[other]\n"
+              "; trailing comment\n"
+              "[new]\n"
+              "k=v\n");
+    // A section the store made and emptied again goes with its last entry.
+    ASSERT_TRUE(store.remove("Kestrine", "new", "k"));
+    EXPECT_EQ(readWholeFile(dir.path() / "Kestrine.ini")->find("[new]"), std::string::npos);
+    EXPECT_EQ(store.get("Kestrine", "zorvan", "sgid", ""), "123456789");
+}
+
 TEST(Settings, AStoreThatCannotBeWrittenSaysSo) {
     TempDir dir;
     fs::path blocked = dir.path() / "file-not-folder";
@@ -65,6 +114,71 @@ TEST(Files, WritesWholeAndLeavesNoTemporaryBehind) {
     int entries = 0;
     for (auto& e : fs::directory_iterator(dir.path())) entries += e.is_regular_file();
     EXPECT_EQ(entries, 1);
+}
+
+// Every file in `folder`, by name.
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The number of a process that has ended.
+pid_t endedProcess() {
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(Files, AWriteThatFailsAfterItsTemporaryFileWasMadeLeavesNoneBehind) {
+    // The rename is what fails: the name is taken by a folder.
+    TempDir dir;
+    fs::create_directories(dir.path() / "stats.txt" / "inside");
+    FolderFiles files(dir.path());
+    EXPECT_FALSE(files.write("stats.txt", "report"));
+    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"stats.txt"});
+
+    fs::create_directories(dir.path() / "config" / "Kestrine.ini" / "inside");
+    IniSettingsStore store(dir.path() / "config");
+    EXPECT_FALSE(store.set("Kestrine", "zorvan", "highscore", "1"));
+    EXPECT_EQ(namesIn(dir.path() / "config"), std::vector<std::string>{"Kestrine.ini"});
+}
+
+TEST(Files, TemporaryFilesOfEndedWritesGoAtTheNextStartAndNothingElse) {
+    TempDir dir;
+    const std::string gone = std::to_string(endedProcess());
+    const std::string living = std::to_string(::getppid());
+    const std::string self = std::to_string(::getpid());
+    for (const std::string& name : {"keys.dat.tmp" + gone, "savegame.dat.tmp" + self, "ls.dat.tmp" + living,
+                                    std::string("notes.tmp"), std::string("stats.txt.tmpx1"), std::string("ls.dat"),
+                                    std::string(".tmp" + gone)})
+        std::ofstream(dir.path() / name) << "x";
+    fs::create_directories(dir.path() / ("stats.txt.tmp" + gone));  // not a file: not ours
+    FolderFiles files(dir.path());
+    files.removeStaleTemporaries();
+    EXPECT_EQ(namesIn(dir.path()),
+              (std::vector<std::string>{".tmp" + gone, "ls.dat", "ls.dat.tmp" + living, "notes.tmp",
+                                        "stats.txt.tmp" + gone, "stats.txt.tmpx1"}));
+    // A write still under way elsewhere is left alone unless it is long dead.
+    fs::last_write_time(dir.path() / ("ls.dat.tmp" + living), fs::file_time_type::clock::now() - std::chrono::hours(1));
+    files.removeStaleTemporaries();
+    EXPECT_FALSE(fs::exists(dir.path() / ("ls.dat.tmp" + living)));
+
+    // The settings store clears its own application files' leftovers, in a folder it shares.
+    const fs::path config = dir.path() / "config";
+    fs::create_directories(config);
+    for (const std::string& name : {"Kestrine.ini.tmp" + gone, "zorvan.ini.tmp" + gone, "other.ini.tmp" + gone,
+                                    "Kestrine.ini.tmp" + living})
+        std::ofstream(config / name) << "[zorvan]\nhighscore=9\n";
+    IniSettingsStore store(config);
+    EXPECT_EQ(store.get("Kestrine", "zorvan", "highscore", "0"), "0");
+    EXPECT_EQ(namesIn(config), (std::vector<std::string>{"Kestrine.ini.tmp" + living, "other.ini.tmp" + gone,
+                                                         "zorvan.ini.tmp" + gone}));
+    ASSERT_TRUE(store.set("zorvan", "settings", "gameLev", "3"));
+    EXPECT_EQ(namesIn(config), (std::vector<std::string>{"Kestrine.ini.tmp" + living, "other.ini.tmp" + gone,
+                                                         "zorvan.ini"}));
 }
 
 TEST(Files, AFailedWriteKeepsTheOldContent) {

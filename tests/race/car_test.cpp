@@ -171,6 +171,44 @@ TEST_F(CarTest, BrakesAbsorbFiveSkidsAndThenFallSilent) {
     EXPECT_EQ(player().brakeCharges, 0);
 }
 
+// The engine, the damaged engine and the brakes loops all move with the car when it
+// changes lanes, either way, and come back where the car is after a pause.
+TEST_F(CarTest, EveryLoopOfTheCarFollowsItAcrossTheLanes) {
+    begin(4);
+    s.press(vk::Up);
+    s.form.m_lifes = 1;
+    player().checkEnjen();
+    inv().addItem("brakes", 1);
+    s.press(vk::PageDown);
+    s.press(vk::PageDown);
+    s.press(vk::Ctrl);
+    SoundBuffer& engine = s.playerEngine();
+    SoundBuffer& bad = *s.form.sound.race.badEngine;
+    SoundBuffer& brakes = *s.form.sound.race.brakesOn;
+    ASSERT_TRUE(s.looping(bad));
+    ASSERT_TRUE(s.looping(brakes));
+    auto expectPans = [&](int lane) {
+        EXPECT_EQ(player().position, lane);
+        EXPECT_EQ(engine.getPan(), lane * 3000);
+        EXPECT_EQ(bad.getPan(), lane * 1000);
+        EXPECT_EQ(brakes.getPan(), lane * 1000);
+    };
+    expectPans(0);
+    s.press(vk::Left);
+    expectPans(-3);
+    s.press(vk::Right);
+    expectPans(0);
+    s.press(vk::Right);
+    expectPans(3);
+    s.press(vk::letter('p'));
+    s.press(vk::letter('p'));
+    expectPans(3);
+    EXPECT_TRUE(s.looping(bad));
+    EXPECT_TRUE(s.looping(brakes));
+    s.press(vk::Left);
+    expectPans(0);
+}
+
 TEST_F(CarTest, TheInventoryKeysSelectAndStopSilentlyAtTheEnds) {
     begin(2);
     auto at = s.mark();

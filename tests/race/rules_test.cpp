@@ -143,6 +143,30 @@ TEST(Points, TheHighScoreIsAnnouncedOncePerGameAndStoredAtItsEnd) {
     EXPECT_EQ(s.form.platform.settings().get("Kestrine", "zorvan", "highscore", "none"), "none");
 }
 
+TEST(Points, SumsStopAtTheLimitsInsteadOfRunningOver) {
+    RaceScenario s;
+    s.start(2, "normal", "tetriss");
+    s.form.points = 2147483647 - 15;
+    s.form.addPoints(10);
+    EXPECT_EQ(s.form.points, 2147483647 - 5);
+    s.form.addPoints(10);
+    EXPECT_EQ(s.form.points, 2147483647);
+    EXPECT_EQ(s.form.highScore, 2147483647);
+    s.form.levels = 2147483647;
+    s.form.levelup(false);
+    EXPECT_EQ(s.form.levels, 2147483647);
+    EXPECT_EQ(s.form.points, 2147483647);
+    s.form.stats.carsBlasted = 2147483647;
+    s.form.stats.lazerCollected = 32767;
+    s.form.player->inventory->addItem("lazer", 5);
+    EXPECT_EQ(s.form.stats.lazerCollected, 32767);
+    EXPECT_EQ(s.form.player->inventory->lazerRounds(), 5);
+    s.form.player->inventory->addItem("lazer", 32767);
+    EXPECT_EQ(s.form.player->inventory->lazerRounds(), 32767);
+    s.form.comp_crash();
+    EXPECT_EQ(s.form.stats.carsBlasted, 2147483647);
+}
+
 TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     RaceScenario s;
     s.start(4, "crazy", "arcade");
@@ -317,6 +341,39 @@ TEST_F(RaceKeys, WhilePausedOnlyTheSpeakingKeysAndThePauseKeyWork) {
     EXPECT_TRUE(s.form.tmrGo.enabled());
     EXPECT_TRUE(s.form.tmrAccelerate.enabled());
     EXPECT_TRUE(s.form.tmrComp.enabled());
+}
+
+// An item announcement goes to the second speech channel, a saved-game notice to the first:
+// pausing, the exit prompt and the end of a game silence both, not only the first.
+TEST_F(RaceKeys, PauseExitPromptAndGameOverSilenceBothSpeechChannels) {
+    auto speakOnBoth = [&] {
+        s.form.sound.playWave("speech", "saved", false, 0, false);
+        s.form.sound.playWave("speech", "brakes", false, 0, true);
+        return s.mark();
+    };
+    auto expectBothStopped = [&](std::size_t at, const char* what) {
+        EXPECT_TRUE(s.has("stop sounds/speech/saved.wav", at)) << what << "\n" << s.dump(at);
+        EXPECT_TRUE(s.has("stop sounds/speech/brakes.wav", at)) << what << "\n" << s.dump(at);
+    };
+    s.press(vk::Up);
+    auto at = speakOnBoth();
+    s.press(vk::letter('p'));
+    expectBothStopped(at, "pause");
+    s.press(vk::letter('p'));
+
+    at = speakOnBoth();
+    s.pressAt(vk::Left, s.now() + 300);
+    s.press(vk::Escape);
+    expectBothStopped(at, "exit prompt");
+    ASSERT_TRUE(s.form.game);
+
+    at = speakOnBoth();
+    s.form.m_lifes = 1;
+    ASSERT_TRUE(s.runUntil([&] {
+        if (s.form.game) s.form.crashIntoCar();  // the last life: the game ends in here
+        return s.form.menus.mainMenuActive;
+    }));
+    expectBothStopped(at, "game over");
 }
 
 TEST(TetrissPause, ThePauseSoundsAreHeardToTheirEnd) {

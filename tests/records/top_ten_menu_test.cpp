@@ -158,6 +158,18 @@ TEST_F(TopTenMenuTest, MenuFallsSilentAtItsEndsAndDoesNotWrap) {
     EXPECT_EQ(g.plays(at).back(), "play sounds/menu/m_p.wav once");
 }
 
+TEST_F(TopTenMenuTest, DownStepByStepSpeaksEveryEntryUpToTheLast) {
+    openTopTenMenu();
+    const Strings clips{"ls2", "ls3", "ls4", "k13"};
+    for (int entry = 2; entry <= 5; ++entry) {
+        const auto at = g.mark();
+        g.press(vk::Down);
+        EXPECT_EQ(scores.topTenMenuIndex, entry);
+        EXPECT_EQ(g.plays(at), Strings{"play sounds/menu/" + clips[static_cast<std::size_t>(entry - 2)] + ".wav once"})
+            << g.dump(at);
+    }
+}
+
 TEST_F(TopTenMenuTest, LeftOrEscapeLeavesTheMenuAndEnterOrEscapeLeavesAListForTheMainMenu) {
     for (int leave : {vk::Left, vk::Escape}) {
         openTopTenMenu();

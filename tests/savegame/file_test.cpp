@@ -103,9 +103,9 @@ TEST(SavedGameFile, TheSpeedReadsBackToTheSameFloat) {
 
 TEST(SavedGameFile, EncipheredRecordsHoldNothingThatSplitsALine) {
     SavedGameData g = sample();
-    g.progress = {4, 2147483647, 2147483647, 32767, 2, 2};
+    g.progress = {4, kMaxSavedLevel, kMaxSavedPoints, kMaxSavedLifes, 2, kMaxSavedInterval};
     g.settings = {"tetriss", "normal", 0.333333f, 2147483647};
-    g.stats = {2147483647, 2147483647, 32767, 32767, 32767};
+    g.stats = {kMaxSavedCars, kMaxSavedCars, 32767, 32767, 32767};
     g.inventory = {32767, 32767, 32767};
     for (const std::string& id : {kId, std::string("000000000"), std::string("999999999")}) {
         const std::string file = formatSavedGame(id, g);
@@ -195,6 +195,15 @@ TEST(SavedGameFile, EveryKindOfDamageIsRefusedWhole) {
         {"frequency 0", 1, "arcade[`?crazy[`?2.3[`?0", SaveFault::OutOfRange},
         {"negative item count", 3, "10_-1_2", SaveFault::OutOfRange},
         {"negative statistics", 4, "77*-5*4*2*1", SaveFault::OutOfRange},
+        // Beyond what a game reaches: the race's sums would run over from there.
+        {"level beyond any game", 2, "3[`?100001[`?12345[`?3[`?30[`?40", SaveFault::OutOfRange},
+        {"level at the 32-bit limit", 2, "3[`?2147483647[`?12345[`?3[`?30[`?40", SaveFault::OutOfRange},
+        {"points beyond any game", 2, "3[`?17[`?1000000000[`?3[`?30[`?40", SaveFault::OutOfRange},
+        {"lifes beyond any game", 2, "3[`?17[`?12345[`?1001[`?30[`?40", SaveFault::OutOfRange},
+        {"interval longer than a new game's", 2, "3[`?17[`?12345[`?3[`?301[`?40", SaveFault::OutOfRange},
+        {"second interval longer than a new game's", 2, "3[`?17[`?12345[`?3[`?30[`?301", SaveFault::OutOfRange},
+        {"cars avoided beyond any game", 4, "1000000000*5*4*2*1", SaveFault::OutOfRange},
+        {"cars blasted beyond any game", 4, "77*2147483647*4*2*1", SaveFault::OutOfRange},
         {"wrong identity", 0, "482019378", SaveFault::WrongIdentity},
     };
     for (const Case& c : cases) {
