@@ -21,6 +21,7 @@ public:
     bool write(std::string_view name, std::string_view bytes) override;
     bool remove(std::string_view name) override;
     std::string absolutePath(std::string_view name) override;
+    std::string unreadableReason(std::string_view name) override;
 
 private:
     std::filesystem::path root_;

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The real zorvan when something is wrong at start: no sound output, a profile that cannot be
+# read, no profile at all. Each must be said in a box (closed with Enter) and in plain words on
+# stderr, and end with the right status; a missing profile offers Configuration and the game
+# starts once a profile is saved there.
+# Usage: failure_messages.sh GAME_DIR WORK_DIR
+set -euo pipefail
+game=$1
+work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/access_lib.sh"
+setup_game
+start_xvfb
+
+# 1. No sound output: a driver that cannot open here (no OSS device in a container or on CI).
+SDL_AUDIODRIVER=dsp start_zorvan
+await_focus 'Zorvan! no sound'
+xdotool key Return
+finished
+[[ $status -ne 0 ]] || fail "no sound, yet status 0"
+grep -q 'no sound output could be opened (SDL says: .*audio driver dsp)' "$work/zorvan.out" ||
+  fail "no plain-words line with SDL's reason"
+grep -q 'sound server.*output device.*SDL_AUDIODRIVER (now "dsp")' "$work/zorvan.out" ||
+  fail "the line does not say what to check"
+echo "ok: no sound output: box, reason and what to check, status $status"
+
+# 2. A profile that cannot be read (a folder in its place: root reads any file).
+folder_in_place config.dat
+start_zorvan
+await_focus 'Zorvan! fatal error!'
+xdotool key Return
+finished
+[[ $status -eq 1 ]] || fail "unreadable profile: status $status"
+grep -q 'config.dat cannot be read: it is a folder, not a file' "$work/zorvan.out" ||
+  fail "the unreadable profile is not named with its reason"
+grep -q 'run Configuration first' "$work/zorvan.out" && fail "an unreadable profile taken for a missing one"
+echo "ok: unreadable config.dat named with its reason, status 1"
+
+# 3. No profile, and the player declines to open Configuration: the old end, status 1.
+put_data config.dat '0\r\n0\r\n0\r\n'
+start_zorvan
+await_focus 'Zorvan! no player profile'
+xdotool key Escape
+finished
+[[ $status -eq 1 ]] || fail "declined: status $status"
+grep -q 'no player profile: run Configuration first' "$work/zorvan.out" || fail "declined: no stderr line"
+echo "ok: no profile, Configuration declined: status 1"
+
+# 4. No profile, Configuration opened from the box: once the profile is saved the game starts,
+#    and Escape in its main menu ends it normally.
+start_zorvan
+await_focus 'Zorvan! no player profile'
+xdotool key Return
+await_focus welcome
+xdotool key Return
+await_focus Configuration
+xdotool type --delay 30 'Ada'
+xdotool key Tab
+xdotool type --delay 30 'Lovelace'
+xdotool key Tab
+xdotool type --delay 30 'ada@example.org'
+xdotool key Tab
+xdotool type --delay 30 'GB'
+xdotool key alt+s
+await_focus 'Zorvan configuration'
+xdotool key Return
+window=$(await_window 'Zorvan!')
+xdotool windowfocus --sync "$window"
+sleep 1; xdotool key --window "$window" space
+sleep 1; xdotool key --window "$window" space
+sleep 2
+kill -0 "$app_pid" 2>/dev/null || fail "the game did not start again after the profile was saved"
+for _ in $(seq 20); do
+  xdotool key --window "$window" Escape 2>/dev/null || true
+  sleep 1
+  xdotool key --window "$window" Return 2>/dev/null || true
+  kill -0 "$app_pid" 2>/dev/null || break
+done
+finished
+[[ $status -eq 0 ]] || fail "after Configuration: status $status"
+echo "ok: no profile, Configuration saved one, the game started and ended normally"
