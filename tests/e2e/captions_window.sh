@@ -35,6 +35,8 @@ read -r _ _ _ _ entry < <(shot entry)
 [[ $entry != "$menu" ]] || fail "the window did not change when a menu entry was spoken"
 echo "ok: the window changes when a menu entry is spoken (light $light, dark $dark)"
 
+# xwd keeps to the screen (1024x768): the window goes to its corner first.
+xdotool windowmove --sync "$window" 0 0 || true
 xdotool windowsize --sync "$window" 1000 560 || true
 sleep 1
 read -r width height light dark _ < <(shot large)

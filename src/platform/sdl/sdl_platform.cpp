@@ -266,8 +266,11 @@ void SdlPlatform::drawLabel() {
     y = blitText(surface, renderText(captionFont_, captions_.text(), width), y + margin);
     if (raceStatus_) {
         const RaceStatus& r = *raceStatus_;
-        const std::string line = "Level " + std::to_string(r.level) + "   Lifes " + std::to_string(r.lifes) +
-                                 "   Points " + std::to_string(r.points) + "   Lane: " + laneName(r.lane);
+        // No-break spaces keep each name with its value when the line wraps.
+        const std::string nbsp = "\u00a0";
+        const std::string line = "Level" + nbsp + std::to_string(r.level) + "   Lifes" + nbsp +
+                                 std::to_string(r.lifes) + "   Points" + nbsp + std::to_string(r.points) +
+                                 "   Lane:" + nbsp + laneName(r.lane);
         // At the bottom, unless the words above need the room.
         if (SDL_Surface* text = renderText(statusFont_, line, width))
             blitText(surface, text, std::max(y + margin, surface->h - margin - text->h));
