@@ -94,12 +94,15 @@ TEST(CaptionTable, HoldsTheWordsOfEveryClipThatSpeaks) {
         ASSERT_NE(it, table.end()) << path << " has no caption";
         // The last words of the recipe end the caption.
         std::string last = recipe.substr(recipe.rfind("say"));
-        last = last.substr(last.find(':', last.find(']') == std::string::npos ? 0 : last.find(']')) + 1);
         if (auto plus = last.find(" + "); plus != std::string::npos) last.resize(plus);
+        const auto options = last.find(']');
+        last = last.substr(last.find(':', options == std::string::npos ? 0 : options) + 1);
         while (!last.empty() && (last.back() == ' ' || last.back() == '\r')) last.pop_back();
         EXPECT_NE(it->second.find(last), std::string::npos) << path << ": \"" << it->second << "\" lacks \"" << last << "\"";
         // Every speech clip is in the pack the game plays.
-        if (type == "speech") EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(ZORVAN_GAME_DIR) / path)) << path;
+        if (type == "speech") {
+            EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(ZORVAN_GAME_DIR) / path)) << path;
+        }
     }
     EXPECT_GT(speech, 100);
     EXPECT_EQ(table.size(), static_cast<std::size_t>(spoken));
