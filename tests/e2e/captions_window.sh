@@ -34,6 +34,10 @@ sleep 1.5
 read -r _ _ _ _ entry < <(shot entry)
 [[ $entry != "$menu" ]] || fail "the window did not change when a menu entry was spoken"
 echo "ok: the window changes when a menu entry is spoken (light $light, dark $dark)"
+# Drawn in software on the window's own surface: no GL stack is loaded for it.
+if grep -E 'lib(GL|EGL|GLX)[^/]*\.so' "/proc/$app_pid/maps" >"$work/gl.txt"; then
+  fail "GL libraries are loaded: $(awk '{print $6}' "$work/gl.txt" | sort -u | tr '\n' ' ')"
+fi
 
 # xwd keeps to the screen (1024x768): the window goes to its corner first.
 xdotool windowmove --sync "$window" 0 0 || true

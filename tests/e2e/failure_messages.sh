@@ -79,3 +79,24 @@ done
 finished
 [[ $status -eq 0 ]] || fail "after Configuration: status $status"
 echo "ok: no profile, Configuration saved one, the game started and ended normally"
+
+# 5. Without the accessible box program the game falls back to SDL's own box (drawn with the X
+#    server's core fonts), still modal: Enter closes it and the game ends.
+rm "$work/game/zorvan-message"
+put_data keys.dat 'garbage\r\n'
+start_zorvan
+box=
+for _ in $(seq 150); do
+  box=$(xwininfo -root -tree | awk '$2 == "\"error!\":" {print $1}')
+  [[ -n $box ]] && break
+  kill -0 "$app_pid" 2>/dev/null || fail "zorvan ended without SDL's box"
+  sleep 0.2
+done
+[[ -n $box ]] || fail "no SDL box \"error!\""
+xdotool windowfocus --sync "$box"
+sleep 0.3
+xdotool key Return
+finished
+[[ $status -eq 1 ]] || fail "fallback box: status $status"
+grep -q 'error!: the keys.dat file was tampered with' "$work/zorvan.out" || fail "fallback box: no stderr line"
+echo "ok: without zorvan-message, SDL's box; Enter closes it, status 1"

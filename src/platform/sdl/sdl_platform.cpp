@@ -363,7 +363,8 @@ bool SdlPlatform::showBox(std::string_view title, std::string_view text, Message
                    : icon == MessageIcon::Warning ? SDL_MESSAGEBOX_WARNING
                                                   : SDL_MESSAGEBOX_INFORMATION;
     if (!question) {
-        SDL_ShowSimpleMessageBox(flags, titleText.c_str(), bodyText.c_str(), window_);
+        if (SDL_ShowSimpleMessageBox(flags, titleText.c_str(), bodyText.c_str(), window_) != 0)
+            std::fprintf(stderr, "zorvan: cannot show a message box: %s\n", SDL_GetError());
         return true;
     }
     const SDL_MessageBoxButtonData buttons[] = {
