@@ -183,10 +183,10 @@ void SdlPlatform::openSound() {
         const char* driver = SDL_getenv("SDL_AUDIODRIVER");
         std::string text = "no sound output could be opened (" + why +
                            "). Check that the sound server (PipeWire or PulseAudio) is running, that "
-                           "an output device is connected, switched on and not muted, and that "
-                           "SDL_AUDIODRIVER ";
-        text += driver ? "(now \"" + std::string(driver) + "\") names a driver that works here, or unset it."
-                       : "is not set to a driver that does not work here.";
+                           "an output device is connected, switched on and not muted, and ";
+        text += driver ? "that SDL_AUDIODRIVER (now \"" + std::string(driver) +
+                             "\") names a driver that works here, or unset it."
+                       : "set SDL_AUDIODRIVER to try another sound system (pipewire, pulseaudio or alsa).";
         showBox("Zorvan! no sound", text, MessageIcon::Critical, false);
         throw std::runtime_error(text);
     };
