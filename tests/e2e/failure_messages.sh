@@ -24,6 +24,16 @@ grep -q 'sound server.*output device.*SDL_AUDIODRIVER (now "dsp")' "$work/zorvan
   fail "the line does not say what to check"
 echo "ok: no sound output: box, reason and what to check, status $status"
 
+# 1b. A driver that starts but whose device cannot open (an ALSA card that is never there).
+SDL_AUDIODRIVER=alsa AUDIODEV=hw:99 start_zorvan
+await_focus 'Zorvan! no sound'
+xdotool key Return
+finished
+[[ $status -ne 0 ]] || fail "no sound device, yet status 0"
+grep -q 'no sound output could be opened (SDL says: ALSA: .*; audio driver alsa)' "$work/zorvan.out" ||
+  fail "no plain-words line with SDL's reason for the device"
+echo "ok: no sound device: box, reason, status $status"
+
 # 2. A profile that cannot be read (a folder in its place: root reads any file).
 folder_in_place config.dat
 start_zorvan
@@ -35,6 +45,31 @@ grep -q 'config.dat cannot be read: it is a folder, not a file' "$work/zorvan.ou
   fail "the unreadable profile is not named with its reason"
 grep -q 'run Configuration first' "$work/zorvan.out" && fail "an unreadable profile taken for a missing one"
 echo "ok: unreadable config.dat named with its reason, status 1"
+
+# 2b. A profile only its owner may read, and the game run by another user (nobody).
+if [[ $(id -u) -eq 0 ]] && command -v runuser >/dev/null; then
+  other=$(mktemp -d /tmp/zorvan-nobody-XXXXXX)
+  chmod 755 "$other"
+  cp -r "$work/game" "$other/game"
+  rm -rf "$other/game/config.dat"
+  mkdir -p "$other/home/config" "$other/home/data/zorvan"
+  printf 'Ada Lovelace\r\nnun\r\nGB\r\n' >"$other/game/config.dat"
+  cp "$other/game/config.dat" "$other/home/data/zorvan/config.dat"
+  chown -R nobody "$other/home"
+  chown root "$other/game/config.dat" "$other/home/data/zorvan/config.dat"
+  chmod 600 "$other/game/config.dat" "$other/home/data/zorvan/config.dat"
+  runuser -u nobody -- env XDG_CONFIG_HOME="$other/home/config" XDG_DATA_HOME="$other/home/data" \
+    SDL_DISKAUDIOFILE="$other/home/sound.raw" "$other/game/zorvan" >"$work/zorvan.out" 2>&1 &
+  app_pid=$!
+  await_focus 'Zorvan! fatal error!'
+  xdotool key Return
+  finished
+  rm -rf "$other"
+  [[ $status -eq 1 ]] || fail "profile not readable by the player: status $status"
+  grep -q 'config.dat cannot be read: Permission denied' "$work/zorvan.out" ||
+    fail "the profile nobody may read is not named with its reason"
+  echo "ok: config.dat the player may not read named with its reason, status 1"
+fi
 
 # 3. No profile, and the player declines to open Configuration: the old end, status 1.
 put_data config.dat '0\r\n0\r\n0\r\n'
