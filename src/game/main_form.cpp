@@ -33,7 +33,10 @@ MainForm::MainForm(Platform& platform_)
       tmrBstart(loop.addTimer("tmrBstart")) {
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
-    tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });
+    tmrVoss.setHandler([this] {
+        numbers.numberSpeechTick();
+        showRaceStatus();
+    });
     wireRaceTimers();
 }
 
@@ -45,6 +48,11 @@ std::string MainForm::programPath(std::string_view name) {
 
 void MainForm::endProgram(int status, const std::string& message) {
     throw ProgramEnd{status, message};
+}
+
+std::string MainForm::unreadableText(std::string_view name, std::string_view reason) {
+    return std::string(name) + " cannot be read: " + std::string(reason) + " (" +
+           platform.files().absolutePath(name) + ")";
 }
 
 void MainForm::fatal(const std::string& title, const std::string& text) {
@@ -97,6 +105,14 @@ void MainForm::Form_Load() {
     menus.showMainMenu();
 }
 
+void MainForm::showRaceStatus() {
+    if (!game || !player) {
+        platform.showRaceStatus(std::nullopt);
+        return;
+    }
+    platform.showRaceStatus(RaceStatus{levels, player->lifes(), points, player->position});
+}
+
 void MainForm::loadHighScore() { localScores.loadHighScore(); }
 
 void MainForm::saveHighScore() { localScores.saveHighScore(points); }
@@ -104,6 +120,9 @@ void MainForm::saveHighScore() { localScores.saveHighScore(points); }
 void MainForm::getTheSettings() {
     auto bytes = platform.files().read("config.dat");
     if (!bytes) {
+        // Something that cannot be read is not a missing profile: Configuration would not help.
+        if (auto why = platform.files().unreadableReason("config.dat"); !why.empty())
+            fatal("Zorvan! fatal error!", unreadableText("config.dat", why));
         shower("configuration");
         return;
     }
@@ -125,7 +144,7 @@ void MainForm::shower(std::string_view wichErr) {
     SoundSlot error = sound.loadWave("sounds/system/configerror.wav");
     error->play(false);
     sound.waitWhilePlaying(error);
-    endProgram(1, "no player profile: run Configuration first");
+    throw ProgramEnd{1, "no player profile: run Configuration first", true};
 }
 
 void MainForm::errorShow() {

@@ -111,6 +111,8 @@ public:
 
 private:
     void ambienceKey(int keyCode);
+    // Tells the window what a sighted helper should see of the race.
+    void showRaceStatus();
     // What a finished game leaves: its top-ten place, a beaten high score, its report.
     void recordGame();
     void releaseRaceSounds();
@@ -124,6 +126,8 @@ public:
     [[noreturn]] void endProgram(int status, const std::string& message = {});
     // A fatal stop reported to the player: a message box, then the end with status 1.
     [[noreturn]] void fatal(const std::string& title, const std::string& text);
+    // "NAME cannot be read: REASON (PATH)", for a data file that is there but unreadable.
+    std::string unreadableText(std::string_view name, std::string_view reason);
 
     Platform& platform;
     EventLoop loop;

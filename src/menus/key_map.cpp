@@ -87,7 +87,11 @@ std::int16_t* KeyMap::codeOf(std::string_view action) {
 
 void KeyMap::loadKeys() {
     std::optional<KeyCodes> codes;
-    if (auto bytes = form_.platform.files().read(kKeysFile)) codes = parseKeysFile(*bytes);
+    if (auto bytes = form_.platform.files().read(kKeysFile)) {
+        codes = parseKeysFile(*bytes);
+    } else if (auto why = form_.platform.files().unreadableReason(kKeysFile); !why.empty()) {
+        form_.fatal("error!", form_.unreadableText(kKeysFile, why));
+    }
     if (!codes) {
         form_.platform.messageBox("error!",
                                   "the keys.dat file was tampered with! please reinstall the software",

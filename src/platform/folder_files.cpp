@@ -7,8 +7,12 @@
 #include <sstream>
 #include <system_error>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zorvan {
@@ -96,6 +100,19 @@ void FolderFiles::removeStaleTemporaries() {
 
 std::string FolderFiles::absolutePath(std::string_view name) {
     return (root_ / fs::path(name)).string();
+}
+
+std::string FolderFiles::unreadableReason(std::string_view name) {
+    const fs::path path = root_ / fs::path(name);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? std::string() : std::strerror(errno);
+    if (S_ISDIR(info.st_mode)) return "it is a folder, not a file";
+    if (!S_ISREG(info.st_mode)) return "it is not a regular file";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    return {};
 }
 
 }  // namespace zorvan

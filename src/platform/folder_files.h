@@ -22,6 +22,7 @@ public:
     bool remove(std::string_view name) override;
     std::string absolutePath(std::string_view name) override;
     void removeStaleTemporaries() override;
+    std::string unreadableReason(std::string_view name) override;
 
 private:
     std::filesystem::path root_;

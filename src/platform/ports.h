@@ -19,6 +19,7 @@ class Mixer;
 struct ProgramEnd {
     int status = 0;           // 0 normal exit, non-zero fatal stop
     std::string message;      // one line for stderr on a fatal stop
+    bool noProfile = false;   // the stop for a missing or unfilled profile
 };
 
 enum class MessageIcon { None, Information, Warning, Critical };
@@ -52,6 +53,9 @@ public:
     virtual std::string absolutePath(std::string_view name) = 0;
     // Deletes what writes interrupted in an earlier run left behind (called at start-up).
     virtual void removeStaleTemporaries() {}
+    // Why something under `name` is there but cannot be read (a folder in its place, no
+    // permission, an I/O error); empty when it is missing or readable.
+    virtual std::string unreadableReason(std::string_view /*name*/) { return {}; }
 };
 
 struct HttpReply {
@@ -108,6 +112,15 @@ struct LocalDateTime {
     int secondsSinceMidnight = 0;  // the same time of day, whatever the format
 };
 
+// The race as the window shows it.
+struct RaceStatus {
+    std::int32_t level = 0;
+    std::int32_t lifes = 0;
+    std::int32_t points = 0;
+    std::int16_t lane = 0;  // -3 left, 0 centre, 3 right
+    bool operator==(const RaceStatus&) const = default;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -129,6 +142,12 @@ public:
     virtual void setVoiceEndListener(std::function<void(std::uint32_t voice)> listener) = 0;
 
     virtual void messageBox(std::string_view title, std::string_view text, MessageIcon icon) = 0;
+    // What is heard, for the captions of the real window: a sound starts, or stops before its
+    // end (stopped or released). Nothing is logged: the event log already says what plays.
+    virtual void soundStarted(std::string_view /*path*/, std::uint32_t /*voice*/) {}
+    virtual void soundStopped(std::uint32_t /*voice*/) {}
+    // The running race, or nothing between games; told about every 10 ms.
+    virtual void showRaceStatus(const std::optional<RaceStatus>& /*status*/) {}
     virtual SettingsStore& settings() = 0;
     virtual Files& files() = 0;
     virtual Http& http() = 0;

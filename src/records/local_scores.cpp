@@ -21,6 +21,12 @@ std::optional<std::string_view> LocalScores::DataFile::content() const {
 LocalScores::DataFile LocalScores::readDataFile(std::string_view name) {
     Files& files = form_.platform.files();
     if (auto bytes = files.read(name)) return {FileState::Read, std::move(*bytes)};
+    if (auto why = files.unreadableReason(name); !why.empty()) {
+        form_.platform.messageBox("Zorvan! error!",
+                                  form_.unreadableText(name, why) + ". Nothing is written over it.",
+                                  MessageIcon::Warning);
+        return {FileState::Unreadable, {}};
+    }
     return {files.exists(name) ? FileState::Unreadable : FileState::Missing, {}};
 }
 

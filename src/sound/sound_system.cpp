@@ -11,6 +11,7 @@ namespace zorvan {
 
 SoundBuffer::~SoundBuffer() {
     log("release");
+    system_.platform().soundStopped(voice_);
     system_.platform().mixer().release(voice_);
     system_.forget(voice_);
 }
@@ -32,10 +33,12 @@ void SoundBuffer::log(std::string_view what, std::string_view detail) const {
 void SoundBuffer::play(bool looping) {
     log("play", looping ? "loop" : "once");
     system_.platform().mixer().play(voice_, looping);
+    system_.platform().soundStarted(path_, voice_);
 }
 
 void SoundBuffer::stop() {
     log("stop");
+    system_.platform().soundStopped(voice_);
     system_.platform().mixer().stop(voice_);
 }
 

@@ -3,6 +3,9 @@
 // store, the program folder, and libcurl for HTTP.
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/ports.h"
 
@@ -11,5 +14,13 @@ namespace zorvan {
 // Opens the window "Zorvan!" and the default audio device. Throws std::runtime_error
 // naming what failed.
 std::unique_ptr<Platform> makeSdlPlatform();
+
+// The rest takes a platform made by makeSdlPlatform.
+// A yes/no question in the accessible box (SDL's own when that cannot run); true for yes.
+bool askYesNo(Platform& platform, std::string_view title, std::string_view text);
+// Runs a program of the game folder and waits for it, the window and the sound going on
+// meanwhile; its exit status, or nothing when it could not run.
+std::optional<int> runGameProgram(Platform& platform, const std::string& name);
+bool gameHasProgram(const std::string& name);
 
 }  // namespace zorvan
