@@ -11,6 +11,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/data_folder.h"
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
@@ -117,8 +118,15 @@ std::filesystem::path programFolder() {
     return folder;
 }
 
+// The player's data folder, created, taken over from an earlier build and seeded as needed.
+std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
+    std::filesystem::path data = defaultDataFolder();
+    prepareDataFolder(program, data);
+    return data;
+}
+
 SdlPlatform::SdlPlatform()
-    : files_(programFolder()),
+    : files_(programFolder(), preparedDataFolder(programFolder())),
       rng_(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
            std::random_device{}()) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0)
