@@ -130,12 +130,13 @@ play() {  # the installed launcher as the player, in the background
     setpriv --reuid player --regid player --init-groups zorvan >"$work/$1.out" 2>&1 &
   launcher=$!
 }
-window_of() { timeout 60 xdotool search --sync --pid "$1" --name "$2" 2>/dev/null | head -n 1; }
+window_of() { timeout 60 xdotool search --sync --pid "$1" --name "$2" 2>/dev/null | head -n 1 || true; }
 program_pid() {  # the pid of the installed program $1 running now, if any
   local exe
   for exe in /proc/[0-9]*/exe; do
-    [[ $(readlink "$exe" 2>/dev/null) == "$root/usr/lib/games/zorvan/$1" ]] && { exe=${exe#/proc/}; echo "${exe%/exe}"; return; }
+    [[ $(readlink "$exe" 2>/dev/null) == "$root/usr/lib/games/zorvan/$1" ]] && { exe=${exe#/proc/}; echo "${exe%/exe}"; return 0; }
   done
+  return 0
 }
 
 # No profile yet: the launcher opens Configuration before the game.
