@@ -29,7 +29,9 @@ chroot_run() {  # chroot_run ROOT COMMAND...: with /proc, /dev and the X socket 
     root=$1; shift
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
-    mkdir -p "$root/tmp/.X11-unix" && mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    if [[ -d /tmp/.X11-unix ]]; then
+      mkdir -p "$root/tmp/.X11-unix" && mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    fi
     [[ -d $ZORVAN_ARCHIVES ]] && mount --bind "$ZORVAN_ARCHIVES" "$root/var/cache/apt/archives"
     exec chroot "$root" "$@"' bash "$root" "$@"
 }

@@ -83,5 +83,5 @@ cmp -s "$newdata/ls.dat" "$old/defaults/ls.dat" || fail "ls.dat was not seeded"
 # Once: the next start moves nothing, even a file that turns up again beside the program.
 printf '0\r\n0\r\n0\r\n' > "$old/config.dat"
 "$sim" --folder "$old" --data "$newdata" --until 3000 --log "$work/again.log" 2>/dev/null || fail "the second start failed"
-[[ $(cat "$newdata/config.dat") == "$profile" ]] || fail "a later start replaced the moved profile"
+printf '%s' "$profile" | cmp -s - "$newdata/config.dat" || fail "a later start replaced the moved profile"
 echo "old game folder: its player files moved to the data folder once, unchanged"

@@ -126,7 +126,9 @@ TEST(DataFolderPath, FollowsXdgDataHomeElseHome) {
     EXPECT_EQ(defaultDataFolder(), fs::path("/tmp/xdg-data/zorvan"));
     ::setenv("XDG_DATA_HOME", "", 1);
     const char* home = std::getenv("HOME");
-    if (home && *home) EXPECT_EQ(defaultDataFolder(), fs::path(home) / ".local/share/zorvan");
+    if (home && *home) {
+        EXPECT_EQ(defaultDataFolder(), fs::path(home) / ".local/share/zorvan");
+    }
     if (oldXdg) ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
     else ::unsetenv("XDG_DATA_HOME");
 }

@@ -38,7 +38,6 @@ public:
 
 struct SimOptions {
     std::filesystem::path folder;          // the game folder of the run
-    std::filesystem::path dataFolder;      // the player's files; empty: the game folder itself
     std::filesystem::path settingsFolder;  // empty: $XDG_CONFIG_HOME or ~/.config
     std::uint64_t seed = 1;
     std::int64_t untilMs = 0;              // 0: no limit
@@ -46,6 +45,7 @@ struct SimOptions {
     std::filesystem::path logPath;         // empty: kept in memory only
     std::filesystem::path wavPath;         // empty: no recording
     Http* http = nullptr;                  // null: OfflineHttp
+    std::filesystem::path dataFolder;      // the player's files; empty: the game folder itself
 };
 
 class SimPlatform final : public Platform {
