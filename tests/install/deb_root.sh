@@ -102,13 +102,21 @@ grep -q '^Exec=zorvan$' "$desktop" || fail "the desktop entry does not start the
 echo "programs, sound pack, desktop entry, metainfo and unit in place; the unit is not enabled"
 
 # 4. A player's first start, then a game, under Xvfb.
-display=""
+# Another test may take the same free display at the same moment: then try the next one.
+display="" xvfb=""
 for n in $(seq 150 199); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=":$n"; break; fi
+  [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]] || continue
+  Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do
+    kill -0 "$xvfb" 2>/dev/null || break
+    DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb" 2>/dev/null && { display=":$n"; break; }
+    sleep 0.1
+  done
+  [[ -n $display ]] && break
+  kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true
 done
-[[ -n $display ]] || fail "no free X display"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
+[[ -n $display ]] || fail "could not start Xvfb: $(cat "$work/xvfb.log")"
 launcher=""
 cleanup() {
   local exe pid
@@ -122,7 +130,6 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 chroot_run "$root" useradd --create-home player
 home=$root/home/player
 data=$home/.local/share/zorvan
