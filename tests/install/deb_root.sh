@@ -14,7 +14,7 @@ build=$1 work=$2
 cache=${ZORVAN_DEB_CACHE:-/var/cache/zorvan-deb-test}
 fail() { echo "FAIL: $*"; exit 1; }
 [[ $(id -u) -eq 0 ]] || fail "needs root (debootstrap, chroot)"
-for tool in debootstrap lintian Xvfb xdotool xdpyinfo sox unshare; do
+for tool in debootstrap lintian desktop-file-validate Xvfb xdotool xdpyinfo sox unshare; do
   command -v $tool >/dev/null || fail "$tool is not installed (make test installs it)"
 done
 
@@ -50,8 +50,6 @@ echo "built $(basename "$deb"), $(du -k "$deb" | cut -f1) kB"
 lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.txt" 2>&1 ||
   { cat "$work/lintian.txt"; fail "lintian reports errors"; }
 echo "lintian: $(grep -c '^E:' "$work/lintian.txt" || true) errors, $(grep -c '^W:' "$work/lintian.txt" || true) warnings"
-desktop-file-validate "$build/_CPack_Packages/Linux/DEB/zorvan-${version}-Linux/usr/share/applications/"*.desktop 2>/dev/null ||
-  true
 
 # 2. The cached minimal root, made once.
 base=$cache/bookworm-minbase
@@ -97,6 +95,7 @@ done
 desktop=$root/usr/share/applications/net.kestrine.zorvan.desktop
 grep -q '^Categories=.*\bGame;' "$desktop" || fail "no desktop entry in the Game category"
 grep -q '^Exec=zorvan$' "$desktop" || fail "the desktop entry does not start the launcher"
+desktop-file-validate "$desktop" || fail "the desktop entry is not valid"
 [[ -f $root/lib/systemd/system/zorvan-scores.service ]] || fail "the score server's unit is missing"
 [[ -z $(find "$root/etc/systemd" -name 'zorvan-scores.service' 2>/dev/null) ]] || fail "the score server is enabled"
 echo "programs, sound pack, desktop entry, metainfo and unit in place; the unit is not enabled"
