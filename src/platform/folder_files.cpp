@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include "platform/data_folder.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -71,39 +73,44 @@ std::optional<std::string> readWholeFile(const fs::path& path) {
     return std::move(out).str();
 }
 
+fs::path FolderFiles::pathOf(std::string_view name) const {
+    return (isPlayerFile(name) ? data_ : root_) / fs::path(name);
+}
+
 bool FolderFiles::exists(std::string_view name) {
     std::error_code ec;
-    return fs::is_regular_file(root_ / fs::path(name), ec);
+    return fs::is_regular_file(pathOf(name), ec);
 }
 
 std::optional<std::string> FolderFiles::read(std::string_view name) {
     if (!exists(name)) return std::nullopt;
-    return readWholeFile(root_ / fs::path(name));
+    return readWholeFile(pathOf(name));
 }
 
 bool FolderFiles::write(std::string_view name, std::string_view bytes) {
-    bool ok = writeFileAtomically(root_ / fs::path(name), bytes);
+    bool ok = writeFileAtomically(pathOf(name), bytes);
     if (ok && onWrite_) onWrite_(name);
     return ok;
 }
 
 bool FolderFiles::remove(std::string_view name) {
     std::error_code ec;
-    fs::remove(root_ / fs::path(name), ec);
+    fs::remove(pathOf(name), ec);
     return !ec;
 }
 
-// The folder holds the game's own files only, so every "NAME.tmpPID" in it is ours.
+// Writes go to the data folder, which holds the game's own files only, so every "NAME.tmpPID"
+// in it is ours.
 void FolderFiles::removeStaleTemporaries() {
-    zorvan::removeStaleTemporaries(root_, [](std::string_view) { return true; });
+    zorvan::removeStaleTemporaries(data_, [](std::string_view) { return true; });
 }
 
 std::string FolderFiles::absolutePath(std::string_view name) {
-    return (root_ / fs::path(name)).string();
+    return pathOf(name).string();
 }
 
 std::string FolderFiles::unreadableReason(std::string_view name) {
-    const fs::path path = root_ / fs::path(name);
+    const fs::path path = pathOf(name);
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return errno == ENOENT ? std::string() : std::strerror(errno);

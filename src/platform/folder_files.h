@@ -1,5 +1,6 @@
 #pragma once
-// Files of the program folder on the real file system; both adapters use it.
+// Files of the program folder on the real file system; both adapters use it. The player's
+// files (see data_folder.h) are read and written in the data folder instead.
 
 #include <filesystem>
 #include <functional>
@@ -10,7 +11,9 @@ namespace zorvan {
 
 class FolderFiles final : public Files {
 public:
-    explicit FolderFiles(std::filesystem::path root) : root_(std::move(root)) {}
+    explicit FolderFiles(std::filesystem::path root) : root_(root), data_(std::move(root)) {}
+    FolderFiles(std::filesystem::path root, std::filesystem::path data)
+        : root_(std::move(root)), data_(std::move(data)) {}
     // Told the name of every file rewritten (the simulated platform logs it).
     void setWriteListener(std::function<void(std::string_view)> listener) {
         onWrite_ = std::move(listener);
@@ -25,7 +28,10 @@ public:
     std::string unreadableReason(std::string_view name) override;
 
 private:
+    std::filesystem::path pathOf(std::string_view name) const;
+
     std::filesystem::path root_;
+    std::filesystem::path data_;
     std::function<void(std::string_view)> onWrite_;
 };
 

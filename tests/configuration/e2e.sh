@@ -50,12 +50,14 @@ start_xvfb() {
 start_xvfb
 export QT_QPA_PLATFORM=xcb
 
-# The program writes beside itself, so it runs from a folder of its own.
+# The program runs from a folder of its own and writes to the player's data folder.
 mkdir "$work/game"
 cp "$program" "$work/game/Configuration"
+export XDG_DATA_HOME="$work/data"
+profile="$XDG_DATA_HOME/zorvan/config.dat"
 
 start() {
-  rm -f "$work/game/config.dat"
+  rm -f "$profile"
   "$work/game/Configuration" >"$work/app.log" 2>&1 &
   app_pid=$!
 }
@@ -108,8 +110,8 @@ xdotool key alt+s
 await_focus 'Zorvan configuration'
 xdotool key Return
 finished
-printf 'John Smith\r\njohn.smith@example.org\r\nGB\r\n' | cmp - "$work/game/config.dat" ||
-  fail "config.dat: $(od -c "$work/game/config.dat" 2>&1)"
+printf 'John Smith\r\njohn.smith@example.org\r\nGB\r\n' | cmp - "$profile" ||
+  fail "config.dat: $(od -c "$profile" 2>&1)"
 echo "ok: a profile typed and saved with Alt+S"
 
 # 2. Exit saves nothing, even after typing.
@@ -122,6 +124,7 @@ xdotool key alt+e
 await_focus 'Zorvan configuration'
 xdotool key space
 finished
-[[ ! -e $work/game/config.dat ]] || fail "Exit wrote config.dat"
+[[ ! -e $profile ]] || fail "Exit wrote config.dat"
+[[ ! -e $work/game/config.dat ]] || fail "Configuration wrote into its program folder"
 echo "ok: Exit saves nothing"
 echo "2 passed, 0 failed"

@@ -9,7 +9,11 @@ work=$2
 rm -rf "$work"
 mkdir -p "$work/config"
 cp -r "$game" "$work/game"
-printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
+# The player's files live in the data folder; the game seeds the rest of them.
+export XDG_DATA_HOME="$work/data"
+data="$XDG_DATA_HOME/zorvan"
+mkdir -p "$data"
+printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$data/config.dat"
 
 display=""
 for n in $(seq 70 99); do
@@ -57,7 +61,7 @@ awk -v r="$rms" 'BEGIN { exit !(r > 0.001) }' || { echo "the recorded sound is s
 
 # Second run: SIGTERM in the main menu. keys.dat is given in a form the reader takes but the
 # writer never makes, so the saved file shows that the key map was written on the way out.
-printf '38\r\n37\r\n39\r\n40\r\n17\r\n16\r\n9\r\n76\r\n13\r\n73\r\n80\r\n' > "$work/game/keys.dat"
+printf '38\r\n37\r\n39\r\n40\r\n17\r\n16\r\n9\r\n76\r\n13\r\n73\r\n80\r\n' > "$data/keys.dat"
 "$work/game/zorvan" >"$work/zorvan2.out" 2>&1 &
 game_pid=$!
 window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
@@ -70,6 +74,6 @@ set +e; timeout 20 tail --pid=$game_pid -f /dev/null; wait $game_pid; status=$?;
 game_pid=""
 [[ $status -eq 0 ]] || { echo "zorvan ended with status $status after SIGTERM"; cat "$work/zorvan2.out"; exit 1; }
 expected=$(printf ' 38 \r\n 37 \r\n 39 \r\n 40 \r\n 17 \r\n 16 \r\n 9 \r\n 76 \r\n 13 \r\n 73 \r\n 80 \r\n' | od -An -c)
-actual=$(od -An -c "$work/game/keys.dat")
-[[ "$expected" == "$actual" ]] || { echo "keys.dat was not saved on SIGTERM:"; od -c "$work/game/keys.dat"; exit 1; }
+actual=$(od -An -c "$data/keys.dat")
+[[ "$expected" == "$actual" ]] || { echo "keys.dat was not saved on SIGTERM:"; od -c "$data/keys.dat"; exit 1; }
 echo "SIGTERM: exit status 0, key map saved"

@@ -51,10 +51,13 @@ TEST(DataFiles, StatsTxtIsEmpty) {
     EXPECT_EQ(fs::file_size(dataSourceDir() / "stats.txt"), 0u);
 }
 
-// The built folder has all four; their content is the player's from the first run on.
+// The built folder delivers all four, byte for byte, as the defaults that seed a player's
+// data folder.
 TEST(DataFiles, TheGameFolderHasThemAll) {
-    for (const char* name : {"keys.dat", "ls.dat", "config.dat", "stats.txt"})
-        EXPECT_TRUE(fs::is_regular_file(gameDir() / name)) << name;
+    for (const char* name : {"keys.dat", "ls.dat", "config.dat", "stats.txt"}) {
+        EXPECT_TRUE(fs::is_regular_file(gameDir() / "defaults" / name)) << name;
+        EXPECT_EQ(readText(gameDir() / "defaults" / name), readText(dataSourceDir() / name)) << name;
+    }
 }
 
 TEST(DataFiles, DeliveryCopiesTheExactBytesIntoAnEmptyFolder) {

@@ -1,5 +1,5 @@
 // zorvan-sim: the real game core on the simulated platform.
-//   zorvan-sim --folder DIR [--keys FILE] [--seed N] [--until MS] [--log FILE] [--wav FILE]
+//   zorvan-sim --folder DIR [--data DIR] [--keys FILE] [--seed N] [--until MS] [--log FILE] [--wav FILE]
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -15,7 +15,7 @@ namespace {
 int usage(const char* why) {
     std::fprintf(stderr,
                  "zorvan-sim: %s\n"
-                 "usage: zorvan-sim --folder DIR [--keys FILE] [--seed N] [--until MS] "
+                 "usage: zorvan-sim --folder DIR [--data DIR] [--keys FILE] [--seed N] [--until MS] "
                  "[--log FILE] [--wav FILE]\n",
                  why);
     return 2;
@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
                 return argv[++i];
             };
             if (arg == "--folder") options.folder = value();
+            else if (arg == "--data") options.dataFolder = value();
             else if (arg == "--keys") keysPath = value();
             else if (arg == "--seed") options.seed = std::stoull(value());
             else if (arg == "--until") options.untilMs = std::stoll(value());

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "platform/captions.h"
+#include "platform/data_folder.h"
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
@@ -152,10 +153,15 @@ Captions::Table loadCaptionTable() {
     std::ostringstream text;
     text << in.rdbuf();
     return Captions::parseTable(text.str());
+// The player's data folder, created, taken over from an earlier build and seeded as needed.
+std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
+    std::filesystem::path data = defaultDataFolder();
+    prepareDataFolder(program, data);
+    return data;
 }
 
 SdlPlatform::SdlPlatform()
-    : files_(programFolder()),
+    : files_(programFolder(), preparedDataFolder(programFolder())),
       rng_(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
            std::random_device{}()) {
     // The window is drawn in software on its own surface: no GL stack is loaded for it.

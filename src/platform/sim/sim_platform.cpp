@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/data_folder.h"
 #include "platform/keys.h"
 
 namespace zorvan {
@@ -99,9 +100,13 @@ SimPlatform::SimPlatform(SimOptions options)
       keys_(options_.keys),
       settings_(options_.settingsFolder.empty() ? IniSettingsStore::defaultFolder()
                                                 : options_.settingsFolder),
-      files_(options_.folder),
+      files_(options_.folder, options_.dataFolder.empty() ? options_.folder : options_.dataFolder),
       http_(options_.http ? options_.http : &offline_),
       rng_(options_.seed) {
+    // A folder laid out as built (with its delivered defaults) or a data folder of its own is
+    // made ready as the real game does it; a hand-made test folder is taken as it is.
+    if (!options_.dataFolder.empty() || std::filesystem::is_directory(options_.folder / kDefaultsFolder))
+        prepareDataFolder(options_.folder, options_.dataFolder.empty() ? options_.folder : options_.dataFolder);
     std::stable_sort(keys_.begin(), keys_.end(),
                      [](const ScriptedKey& a, const ScriptedKey& b) { return a.atMs < b.atMs; });
     if (!options_.logPath.empty()) {

@@ -45,6 +45,7 @@ struct SimOptions {
     std::filesystem::path logPath;         // empty: kept in memory only
     std::filesystem::path wavPath;         // empty: no recording
     Http* http = nullptr;                  // null: OfflineHttp
+    std::filesystem::path dataFolder;      // the player's files; empty: the game folder itself
 };
 
 class SimPlatform final : public Platform {
