@@ -153,6 +153,8 @@ Captions::Table loadCaptionTable() {
     std::ostringstream text;
     text << in.rdbuf();
     return Captions::parseTable(text.str());
+}
+
 // The player's data folder, created, taken over from an earlier build and seeded as needed.
 std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
     std::filesystem::path data = defaultDataFolder();
