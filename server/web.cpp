@@ -400,7 +400,6 @@ WebReply WebPages::player(const QueryParams& q) {
     }
     auto* r = dict.AddSectionDictionary("RECENT");
     r->SetValue("NAME", shown);
-    r->SetValue("COUNT", std::to_string(recent.size()));
     for (const PlayerGame& g : recent) {
         auto* row = r->AddSectionDictionary("ROW");
         row->SetValue("DIFFICULTY", labelOfDigit(g.difficulty));

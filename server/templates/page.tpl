@@ -88,7 +88,7 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 {{/BEST}}{{#RECENT}}<h2 id="recent">Recent games</h2>
 <div class="scroll">
 <table>
-<caption>Latest {{COUNT}} games of {{NAME}}, newest first</caption>
+<caption>Games of {{NAME}}, newest first</caption>
 <thead>
 <tr><th scope="col">Date</th><th scope="col">Difficulty</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th></tr>
 </thead>
