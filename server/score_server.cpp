@@ -24,6 +24,14 @@ constexpr std::size_t kMaxBodyBytes = 1024;
 // was bound but never ran must close it itself, or clients would connect and wait forever.
 class HttpServer : public httplib::Server {
 public:
+    // The library listens with a backlog of 5: clients that reconnect together (after
+    // keep_alive_max_count requests each) overflow it, and a dropped SYN waits a whole
+    // second to be sent again. Listening again on the bound socket only changes the backlog.
+    void widenBacklog() {
+        socket_t sock = svr_sock_;
+        if (sock != INVALID_SOCKET) ::listen(sock, SOMAXCONN);
+    }
+
     void closeListeningSocket() {
         socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
         if (sock != INVALID_SOCKET) {
@@ -164,8 +172,9 @@ ScoreServer::~ScoreServer() {
 }
 
 int ScoreServer::bind(const std::string& address, int port) {
-    if (port == 0) return impl_->http.bind_to_any_port(address);
-    return impl_->http.bind_to_port(address, port) ? port : -1;
+    int bound = port == 0 ? impl_->http.bind_to_any_port(address) : impl_->http.bind_to_port(address, port) ? port : -1;
+    if (bound > 0) impl_->http.widenBacklog();
+    return bound;
 }
 
 bool ScoreServer::run() {
