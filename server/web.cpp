@@ -116,11 +116,12 @@ std::string places(std::int64_t from, std::int64_t to) {
     return "places " + std::to_string(from) + " to " + std::to_string(to);
 }
 
-void addNav(ctemplate::TemplateDictionary& dict, const Difficulty* current) {
+// `current`: the table shown, if any; `home`: the front page is shown.
+void addNav(ctemplate::TemplateDictionary& dict, const Difficulty* current, bool home = false) {
     auto* all = dict.AddSectionDictionary("NAV");
     all->SetValue("HREF", "/");
     all->SetValue("LABEL", "All tables");
-    if (!current) all->ShowSection("CURRENT");
+    if (home) all->ShowSection("CURRENT");
     for (const auto& d : kTables) {
         auto* item = dict.AddSectionDictionary("NAV");
         item->SetValue("HREF", tableHref("/table", d, 0, kWebPageRows));
@@ -149,6 +150,7 @@ void addTable(ctemplate::TemplateDictionary& dict, const Difficulty& d, const Sl
                                 : "The " + std::string(d.key) + " table has no place " + std::to_string(offset + 1) + ".");
     } else {
         auto* rows = t->AddSectionDictionary("ROWS");
+        rows->SetValue("ID", d.key);
         rows->SetValue("CAPTION", std::string(d.label) + ", " +
                                       places(offset + 1, offset + static_cast<std::int64_t>(s.rows.size())) +
                                       ", best first");
@@ -339,7 +341,7 @@ WebReply WebPages::home() {
     ctemplate::TemplateDictionary dict("home");
     dict.SetValue("TITLE", "Tables");
     dict.SetValue("HEADING", "zorvan online scores");
-    addNav(dict, nullptr);
+    addNav(dict, nullptr, true);
     dict.AddSectionDictionary("MESSAGE")->SetValue(
         "TEXT", "The best scores sent from the game, one table per difficulty. Choose a name for that player's games.");
     for (const auto& d : kTables) addTable(dict, d, sliceOf(store_, cache_, d, 0, kWebPageRows, stamp), 0, kWebPageRows, true);
@@ -357,7 +359,9 @@ WebReply WebPages::table(const QueryParams& q) {
     if (keepable(t))
         if (auto page = cached(key, stamp)) return {200, kHtml, page};
     Slice s = sliceOf(store_, cache_, *t.table, t.offset, t.limit, stamp);
-    std::string title = std::string(t.table->label) + " table, " + places(t.offset + 1, t.offset + t.limit);
+    std::string title = std::string(t.table->label) + " table, " +
+                        (s.rows.empty() ? "no place " + std::to_string(t.offset + 1)
+                                        : places(t.offset + 1, t.offset + static_cast<std::int64_t>(s.rows.size())));
     ctemplate::TemplateDictionary dict("table");
     dict.SetValue("TITLE", title);
     dict.SetValue("HEADING", title);

@@ -22,7 +22,11 @@ button { font: inherit; padding: 0.25rem 0.75rem; border: 2px solid #0b3d91; bac
 main { display: block; max-width: 60rem; padding: 0 1rem 2rem; }
 h1 { font-size: 1.75rem; line-height: 1.25; margin: 1rem 0; }
 h2 { font-size: 1.375rem; margin: 1.5rem 0 0.5rem; }
+/* A table too wide for the window scrolls in its own focusable region; the page never does. */
 .scroll { overflow-x: auto; }
+.scroll:focus { outline: 3px solid #1b1b1b; outline-offset: 2px; }
+time { white-space: nowrap; }
+tbody th a { display: inline-block; min-width: 6rem; }
 table { border-collapse: collapse; width: 100%; }
 caption { text-align: left; font-weight: bold; padding: 0.25rem 0; }
 th, td { text-align: left; vertical-align: top; padding: 0.25rem 0.5rem; border-bottom: 1px solid #767676; }
@@ -31,7 +35,8 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 .num { text-align: right; font-variant-numeric: tabular-nums; }
 .pages ul { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; }
 @media (max-width: 30rem) {
-  th, td { padding: 0.25rem 0.2rem; }
+  table { font-size: 0.9375rem; }
+  th, td { padding: 0.25rem 0.25rem; }
   main, header { padding-left: 0.5rem; padding-right: 0.5rem; }
 }
 </style>
@@ -57,9 +62,9 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 {{/MESSAGE}}{{#BACK}}<p><a href="{{HREF}}">{{LABEL}}</a></p>
 {{/BACK}}{{#TABLE}}{{#SUBHEADING}}<h2 id="{{ID}}">{{TEXT}}</h2>
 {{/SUBHEADING}}{{#EMPTY}}<p>{{TEXT}}</p>
-{{/EMPTY}}{{#ROWS}}<div class="scroll">
+{{/EMPTY}}{{#ROWS}}<div class="scroll" role="region" aria-labelledby="caption-{{ID}}" tabindex="0">
 <table>
-<caption>{{CAPTION}}</caption>
+<caption id="caption-{{ID}}">{{CAPTION}}</caption>
 <thead>
 <tr><th scope="col" class="num">Place</th><th scope="col">Name</th><th scope="col">Country</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Date</th></tr>
 </thead>
@@ -74,9 +79,9 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 {{/LINK}}</ul>
 </nav>
 {{/PAGES}}{{/TABLE}}{{#BEST}}<h2 id="best">Best score on each difficulty</h2>
-<div class="scroll">
+<div class="scroll" role="region" aria-labelledby="caption-best" tabindex="0">
 <table>
-<caption>Best scores of {{NAME}}</caption>
+<caption id="caption-best">Best scores of {{NAME}}</caption>
 <thead>
 <tr><th scope="col">Difficulty</th><th scope="col" class="num">Place</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th><th scope="col">Date</th></tr>
 </thead>
@@ -86,9 +91,9 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 </table>
 </div>
 {{/BEST}}{{#RECENT}}<h2 id="recent">Recent games</h2>
-<div class="scroll">
+<div class="scroll" role="region" aria-labelledby="caption-recent" tabindex="0">
 <table>
-<caption>Games of {{NAME}}, newest first</caption>
+<caption id="caption-recent">Games of {{NAME}}, newest first</caption>
 <thead>
 <tr><th scope="col">Date</th><th scope="col">Difficulty</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th></tr>
 </thead>
