@@ -82,7 +82,7 @@ TEST_P(WebTest, TablesArePagedByTheHundred) {
     fill(*store, 9, 250);
     std::string home = raw("/").body;
     EXPECT_EQ(rows(home), 100u);
-    EXPECT_NE(home.find("<caption>Easy, places 1 to 100, best first</caption>"), std::string::npos);
+    EXPECT_NE(home.find("<caption id=\"caption-easy\">Easy, places 1 to 100, best first</caption>"), std::string::npos);
     EXPECT_NE(home.find("<a href=\"/table?difficulty=easy&amp;offset=100\" rel=\"next\">Next: places 101 to 200</a>"),
               std::string::npos);
     EXPECT_NE(home.find("No scores on normal yet."), std::string::npos);
@@ -98,8 +98,10 @@ TEST_P(WebTest, TablesArePagedByTheHundred) {
     Reply last = raw("/table?difficulty=easy&offset=200");
     EXPECT_EQ(rows(last.body), 50u);
     EXPECT_EQ(last.body.find("rel=\"next\""), std::string::npos);
+    EXPECT_NE(last.body.find("<h1>Easy table, places 201 to 250</h1>"), std::string::npos);
     Reply past = raw("/table?difficulty=easy&offset=250");
     EXPECT_EQ(past.status, 200);
+    EXPECT_NE(past.body.find("<h1>Easy table, no place 251</h1>"), std::string::npos);
     EXPECT_EQ(rows(past.body), 0u);
     EXPECT_NE(past.body.find("The easy table has no place 251."), std::string::npos);
     EXPECT_NE(past.body.find("rel=\"prev\""), std::string::npos);
@@ -259,6 +261,8 @@ TEST_P(WebTest, EveryPageIsOneDocumentWithLandmarksAndASkipLink) {
         // The skip link is the first thing in the body.
         EXPECT_NE(page.find("<body>\n<a class=\"skip\" href=\"#main\">"), std::string::npos) << t;
         EXPECT_EQ(page.find("<script"), std::string::npos) << t;
+        // Only the front page is marked as the current one in the navigation.
+        EXPECT_EQ(page.find("<a href=\"/\" aria-current=\"page\">") != std::string::npos, t == "/") << t;
     }
 }
 
