@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "table_cache.h"
+#include "text.h"
 #include "wire.h"
 
 namespace zorvan::scores {
@@ -49,13 +50,6 @@ private:
     std::mutex mutex_;
     std::map<std::string, Cached> pages_;
 };
-
-// Stored bytes as text for a UTF-8 page: kept when they are UTF-8, otherwise read as
-// Windows-1252 (the game's own code page); control characters become U+FFFD.
-std::string displayText(std::string_view bytes);
-
-// Every byte but the unreserved ones as %XX, for a query value.
-std::string percentEncode(std::string_view bytes);
 
 // "easy", "normal", "crazy" to the difficulty digit (9, 8, 7); 0 for anything else.
 int digitOfDifficulty(std::string_view name);
