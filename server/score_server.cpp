@@ -120,7 +120,9 @@ struct ScoreServer::Impl {
             return httplib::Server::HandlerResponse::Handled;
         }));
 
-        http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+        http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+            // A visitor of the web pages gets a readable page, without the database's words.
+            if (req.path != "/update_zelk.php" && req.path != "/view_zelk.php") return answer(res, WebPages::serverError());
             std::string why = "internal error";
             try {
                 if (ep) std::rethrow_exception(ep);

@@ -362,6 +362,10 @@ WebReply WebPages::apiTable(const QueryParams& q) {
     return {200, kJson, body};
 }
 
+WebReply WebPages::serverError() {
+    return htmlError({500, "Scores unavailable", "The score tables cannot be read right now. Please try again later."});
+}
+
 WebReply WebPages::notFound() {
     return htmlError({404, "Not found", "There is no page at this address."});
 }

@@ -36,6 +36,7 @@ public:
     WebReply player(const QueryParams& q);     // /player?name=...
     WebReply apiTable(const QueryParams& q);   // /api/table?difficulty=easy&offset=0&limit=100
     WebReply notFound();                       // any other path
+    static WebReply serverError();             // the store failed
 
 private:
     struct Cached {

@@ -223,6 +223,12 @@ TEST(ProgramTest, PostgresqlLostAnswers500AndKeepsServing) {
     EXPECT_EQ(r.status, 500);
     EXPECT_NE(r.body.find("error"), std::string::npos);
     EXPECT_EQ(httpGet(base + target("/update_zelk.php", submission(2, "Ann", 2500, 8))).status, 500);
+    for (const char* page : {"/", "/table?difficulty=normal", "/player?name=Ann"}) {
+        Reply web = httpGet(base + page);
+        EXPECT_EQ(web.status, 500) << page;
+        EXPECT_NE(web.body.find("<h1>Scores unavailable</h1>"), std::string::npos) << page;
+        EXPECT_EQ(web.body.find("postgres"), std::string::npos) << page;
+    }
     // Still answering, and refusing bad requests before touching the database.
     EXPECT_EQ(httpGet(base + target("/view_zelk.php", table(0, 8))).status, 400);
 }
