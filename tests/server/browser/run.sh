@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs browser_test.mjs with its npm packages installed from the lock file into WORK.
 #   run.sh ZORVAN_SCORES_PROGRAM WORK
-# Exit 77 (skipped) when Chromium or Node.js is missing and cannot be installed here.
+# Exit 77 (skipped) when Chromium or Node.js is missing and cannot be installed here; under
+# CI (CI=true), where scripts/packages-test.txt installs them, that is a failure instead.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 program=$1
@@ -17,6 +18,7 @@ chromium=${CHROMIUM:-/usr/bin/chromium}
 for need in node npm "$chromium"; do
   if ! have "$need"; then
     echo "browser test skipped: $need not found (scripts/packages-test.txt installs it)"
+    [[ "${CI:-}" == true ]] && exit 1
     exit 77
   fi
 done
