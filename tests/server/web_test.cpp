@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <regex>
+#include <thread>
 
 #include "backend_fixture.h"
 #include "web.h"
@@ -267,6 +268,35 @@ TEST_P(WebTest, EveryPageIsOneDocumentWithLandmarksAndASkipLink) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WebTest, ::testing::Values("sqlite", "postgresql"), backendName);
+
+// Another program writing the same SQLite file (here: a second store with connections of
+// its own) is seen by the kept table within a moment.
+TEST(SqliteSnapshot, AnotherWriterOfTheSameFileIsSeen) {
+    auto folder = std::filesystem::temp_directory_path() / ("zorvan-scores-two-writers-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::string path = (folder / "scores.db").string();
+    {
+        auto served = openSqliteStore(path);
+        auto other = openSqliteStore(path);
+        ScoreServer server(*served);
+        int port = server.bind("127.0.0.1", 0);
+        ASSERT_GT(port, 0);
+        server.start();
+        std::string base = "http://127.0.0.1:" + std::to_string(port);
+        ASSERT_EQ(httpGet(base + target("/update_zelk.php", submission(1, "Here", 100, 9))).status, 200);
+        EXPECT_EQ(httpGet(base + target("/view_zelk.php", table(10, 9))).body, "zorvan\n:1@1;100~Here^3[]\n");
+        ASSERT_EQ(other->add({2, "There", "", "", 200, 9, 4}), AddResult::Stored);
+        bool seen = false;
+        for (int i = 0; i < 50 && !seen; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            seen = httpGet(base + target("/view_zelk.php", table(10, 9))).body ==
+                   "zorvan\n:2@1;200~There^4[]\n:1@2;100~Here^3[]\n";
+        }
+        EXPECT_TRUE(seen);
+        EXPECT_NE(httpGet(base + "/table?difficulty=easy").body.find(">There</a>"), std::string::npos);
+    }
+    std::filesystem::remove_all(folder);
+}
 
 TEST(DisplayText, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
     EXPECT_EQ(displayText("plain"), "plain");
