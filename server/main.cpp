@@ -1,5 +1,5 @@
 // zorvan-scores: the score server the game submits to.
-//   zorvan-scores [--db PATH|postgresql://...] [--port N] [--bind ADDR] [--quiet]
+//   zorvan-scores [--db PATH|postgresql://...] [--port N] [--bind ADDR] [--threads N] [--quiet]
 
 #include <pthread.h>
 #include <signal.h>
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using namespace zorvan::scores;
 
 void usage(std::ostream& out) {
-    out << "usage: zorvan-scores [--db PATH|postgresql://...] [--port N] [--bind ADDR] [--quiet]\n"
+    out << "usage: zorvan-scores [--db PATH|postgresql://...] [--port N] [--bind ADDR] [--threads N] [--quiet]\n"
            "  --db     SQLite file (default $XDG_DATA_HOME/zorvan/scores.db)\n"
            "           or a PostgreSQL URI (postgresql://user@host:port/database)\n"
            "  --port   TCP port (default "
@@ -31,6 +31,9 @@ void usage(std::ostream& out) {
            "  --bind   address to listen on (default "
         << kDefaultBind
         << ", this machine only)\n"
+           "  --threads  request threads, one per client connected at once (default "
+        << defaultWorkers()
+        << ")\n"
            "  --quiet  no access log on stdout\n";
 }
 
@@ -66,6 +69,7 @@ int main(int argc, char** argv) {
     std::string bindAddress = kDefaultBind;
     int port = kDefaultPort;
     bool quiet = false;
+    std::size_t threads = defaultWorkers();
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&]() -> const char* {
@@ -84,6 +88,15 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--bind") {
             bindAddress = value();
+        } else if (a == "--threads") {
+            char* end = nullptr;
+            const char* text = value();
+            long v = std::strtol(text, &end, 10);
+            if (!*text || *end || v < 1 || v > 1024) {
+                std::cerr << "zorvan-scores: --threads needs a number from 1 to 1024\n";
+                return 2;
+            }
+            threads = static_cast<std::size_t>(v);
         } else if (a == "--quiet") {
             quiet = true;
         } else if (a == "--help" || a == "-h") {
@@ -115,6 +128,7 @@ int main(int argc, char** argv) {
     }
 
     ScoreServer server(*store);
+    server.setWorkers(threads);
     std::mutex logMutex;
     if (!quiet) {
         server.setLogger([&](std::string_view line) {

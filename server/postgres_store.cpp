@@ -7,6 +7,8 @@
 #include <endian.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -36,7 +38,11 @@ CREATE TABLE IF NOT EXISTS submissions (
     UNIQUE (trans_id, user_name)
 );
 CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
+CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id);
 )sql";
+
+#define ZORVAN_DATE "to_char(received_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')"
+
 
 // Serialises schema creation between servers starting at once on one database.
 constexpr const char* kSchemaLock = "SELECT pg_advisory_lock(4817251)";
@@ -106,8 +112,24 @@ const Statement kExists{"exists",
     " AND difficulty = $3::smallint LIMIT 1",
     3};
 const Statement kTable{"table",
-    "SELECT trans_id, points, user_name, level FROM submissions WHERE difficulty = $1::smallint"
-    " ORDER BY points DESC, id ASC LIMIT $2::integer",
+    "SELECT trans_id, points, user_name, level, user_country, " ZORVAN_DATE
+    " FROM submissions WHERE difficulty = $1::smallint"
+    " ORDER BY points DESC, id ASC LIMIT $2::integer OFFSET $3::bigint",
+    3};
+const Statement kBest{"best",
+    "SELECT difficulty, points, level, user_country, date, id FROM ("
+    "  SELECT difficulty, points, level, user_country, " ZORVAN_DATE " AS date, id,"
+    "  row_number() OVER (PARTITION BY difficulty ORDER BY points DESC, id ASC) AS rank"
+    "  FROM submissions WHERE user_name = $1::bytea) AS b"
+    " WHERE rank = 1 ORDER BY difficulty DESC",
+    1};
+const Statement kPlace{"place",
+    "SELECT count(*) + 1 FROM submissions WHERE difficulty = $1::smallint"
+    " AND (points > $2::bigint OR (points = $2::bigint AND id < $3::bigint))",
+    3};
+const Statement kRecent{"recent",
+    "SELECT difficulty, points, level, user_country, " ZORVAN_DATE
+    " FROM submissions WHERE user_name = $1::bytea ORDER BY id DESC LIMIT $2::integer",
     2};
 const Statement kAll{"all",
     "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats"
@@ -196,7 +218,9 @@ public:
         return withConnection([&](Connection& c) {
             Result r = c.run(kInsert, {num(s.transId), raw(s.userName), raw(s.userEmail), raw(s.userCountry),
                                        num(s.points), num(s.difficulty), num(s.level)});
-            return std::strcmp(PQcmdTuples(r.r), "1") == 0 ? AddResult::Stored : AddResult::Duplicate;
+            if (std::strcmp(PQcmdTuples(r.r), "1") != 0) return AddResult::Duplicate;
+            ++stored_;
+            return AddResult::Stored;
         });
     }
 
@@ -213,16 +237,48 @@ public:
         });
     }
 
-    std::vector<TableRow> top(int difficulty, int count) override {
+    std::vector<TableRow> page(int difficulty, std::int64_t offset, int count) override {
         return withConnection([&](Connection& c) {
-            Result r = c.run(kTable, {num(difficulty), num(count)});
+            Result r = c.run(kTable, {num(difficulty), num(count), num(offset)});
             std::vector<TableRow> rows;
             rows.reserve(static_cast<std::size_t>(r.rows()));
             for (int i = 0; i < r.rows(); ++i)
                 rows.push_back({static_cast<std::int32_t>(r.integer(i, 0)), r.integer(i, 1), r.bytes(i, 2),
-                                static_cast<std::int32_t>(r.integer(i, 3))});
+                                static_cast<std::int32_t>(r.integer(i, 3)), r.bytes(i, 4), r.bytes(i, 5)});
             return rows;
         });
+    }
+
+    std::vector<PlayerGame> playerBest(const std::string& userName) override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kBest, {raw(userName)});
+            std::vector<PlayerGame> games;
+            for (int i = 0; i < r.rows(); ++i) {
+                PlayerGame g = game(r, i);
+                Result p = c.run(kPlace, {num(g.difficulty), num(g.points), num(r.integer(i, 5))});
+                if (p.rows() == 1) g.place = p.integer(0, 0);
+                games.push_back(std::move(g));
+            }
+            return games;
+        });
+    }
+
+    std::vector<PlayerGame> playerRecent(const std::string& userName, int count) override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kRecent, {raw(userName), num(count)});
+            std::vector<PlayerGame> games;
+            for (int i = 0; i < r.rows(); ++i) games.push_back(game(r, i));
+            return games;
+        });
+    }
+
+    std::uint64_t changeStamp() override {
+        // Submissions stored by this process change it at once. Another server sharing the
+        // database cannot be seen without a query, so the stamp also moves every second:
+        // what they store shows here within a second.
+        auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                           std::chrono::steady_clock::now().time_since_epoch()).count();
+        return (stored_.load() << 32) ^ static_cast<std::uint64_t>(seconds);
     }
 
     std::vector<StoredSubmission> all() override {
@@ -249,6 +305,11 @@ public:
     std::string backendName() const override { return "postgresql"; }
 
 private:
+    static PlayerGame game(const Result& r, int i) {
+        return {static_cast<int>(r.integer(i, 0)), r.integer(i, 1), static_cast<std::int32_t>(r.integer(i, 2)),
+                r.bytes(i, 3), r.bytes(i, 4), 0};
+    }
+
     // A connection that dropped (server restart, network) is closed instead of pooled.
     template <class F>
     std::invoke_result_t<F, Connection&> withConnection(F&& f) {
@@ -263,6 +324,7 @@ private:
 
     std::string conninfo_;
     ConnectionPool<Connection> pool_;
+    std::atomic<std::uint64_t> stored_{0};
 };
 
 }  // namespace

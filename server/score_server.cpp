@@ -4,10 +4,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
 
+#include "table_cache.h"
+#include "web.h"
 #include "wire.h"
 
 namespace zorvan::scores {
@@ -16,12 +19,19 @@ namespace {
 constexpr const char* kText = "text/plain; charset=windows-1252";
 // Nothing the game sends has a body; anything bigger is refused before it is read.
 constexpr std::size_t kMaxBodyBytes = 1024;
-constexpr std::size_t kWorkers = 32;  // request threads
 
 // The library closes its listening socket only at the end of its accept loop; a server that
 // was bound but never ran must close it itself, or clients would connect and wait forever.
 class HttpServer : public httplib::Server {
 public:
+    // The library listens with a backlog of 5: clients that reconnect together (after
+    // keep_alive_max_count requests each) overflow it, and a dropped SYN waits a whole
+    // second to be sent again. Listening again on the bound socket only changes the backlog.
+    void widenBacklog() {
+        socket_t sock = svr_sock_;
+        if (sock != INVALID_SOCKET) ::listen(sock, SOMAXCONN);
+    }
+
     void closeListeningSocket() {
         socket_t sock = svr_sock_.exchange(INVALID_SOCKET);
         if (sock != INVALID_SOCKET) {
@@ -36,20 +46,43 @@ void answer(httplib::Response& res, int status, std::string body) {
     res.set_content(std::move(body), kText);
 }
 
+void answer(httplib::Response& res, const WebReply& reply) {
+    res.status = reply.status;
+    res.set_content(*reply.body, reply.contentType.c_str());
+    // Nothing on these pages runs a script, loads from elsewhere or may be framed.
+    res.set_header("Content-Security-Policy",
+                   "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; base-uri 'none'; "
+                   "frame-ancestors 'none'");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Referrer-Policy", "no-referrer");
+}
+
 QueryParams paramsOf(const httplib::Request& req) {
     return QueryParams(req.params.begin(), req.params.end());
 }
+
 }  // namespace
+
+std::size_t defaultWorkers() {
+    // A kept-alive connection holds its worker between requests, so the pool must cover the
+    // clients expected at once; beyond that, threads only add switching on a small machine.
+    unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::clamp<std::size_t>(8 * cores, 16, 64);
+}
 
 struct ScoreServer::Impl {
     ScoreStore& store;
+    TableCache cache;
+    WebPages web;
+    bool cacheTables = true;
+    std::size_t workers = defaultWorkers();
     HttpServer http;
     std::thread thread;
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> inRun{false};
     std::function<void(std::string_view)> logger;
 
-    explicit Impl(ScoreStore& s) : store(s) {
+    explicit Impl(ScoreStore& s) : store(s), cache(s), web(s, cache) {
         http.set_payload_max_length(kMaxBodyBytes);
         http.set_read_timeout(5, 0);
         http.set_write_timeout(5, 0);
@@ -57,7 +90,7 @@ struct ScoreServer::Impl {
         http.set_keep_alive_max_count(100);
         // A connection holds its worker while it is kept alive or slow to send its request
         // (up to the 5 s time-outs), so a handful of idle clients must not starve the rest.
-        http.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+        http.new_task_queue = [this] { return new httplib::ThreadPool(workers); };
         http.set_tcp_nodelay(true);
         // The library's default adds SO_REUSEPORT, which would let a second server take the
         // same port silently; reusing a port in TIME_WAIT after a restart is all we want.
@@ -69,7 +102,27 @@ struct ScoreServer::Impl {
         http.Get("/update_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { update(req, res); });
         http.Get("/view_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { view(req, res); });
 
-        http.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+        http.Get("/", [this](const httplib::Request&, httplib::Response& res) { answer(res, web.home()); });
+        http.Get("/table", [this](const httplib::Request& req, httplib::Response& res) {
+            answer(res, web.table(paramsOf(req)));
+        });
+        http.Get("/player", [this](const httplib::Request& req, httplib::Response& res) {
+            answer(res, web.player(paramsOf(req)));
+        });
+        http.Get("/api/table", [this](const httplib::Request& req, httplib::Response& res) {
+            answer(res, web.apiTable(paramsOf(req)));
+        });
+        // Any other address gets a readable page; answers the handlers wrote stay as they are.
+        http.set_error_handler(httplib::Server::HandlerWithResponse([this](const httplib::Request&,
+                                                                           httplib::Response& res) {
+            if (res.status != 404 || !res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+            answer(res, web.notFound());
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+
+        http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+            // A visitor of the web pages gets a readable page, without the database's words.
+            if (req.path != "/update_zelk.php" && req.path != "/view_zelk.php") return answer(res, WebPages::serverError());
             std::string why = "internal error";
             try {
                 if (ep) std::rethrow_exception(ep);
@@ -106,7 +159,9 @@ struct ScoreServer::Impl {
         auto parsed = parseView(paramsOf(req));
         if (auto* bad = std::get_if<BadRequest>(&parsed)) return answer(res, 400, "bad request: " + bad->why + "\n");
         auto& t = std::get<TableRequest>(parsed);
-        answer(res, 200, formatTable(store.top(t.difficulty, t.inTop)));
+        if (!cacheTables) return answer(res, 200, formatTable(store.top(t.difficulty, t.inTop)));
+        auto snap = cache.get(t.difficulty, store.changeStamp());
+        answer(res, 200, std::string(snap->replyFor(t.inTop)));
     }
 };
 
@@ -119,8 +174,9 @@ ScoreServer::~ScoreServer() {
 }
 
 int ScoreServer::bind(const std::string& address, int port) {
-    if (port == 0) return impl_->http.bind_to_any_port(address);
-    return impl_->http.bind_to_port(address, port) ? port : -1;
+    int bound = port == 0 ? impl_->http.bind_to_any_port(address) : impl_->http.bind_to_port(address, port) ? port : -1;
+    if (bound > 0) impl_->http.widenBacklog();
+    return bound;
 }
 
 bool ScoreServer::run() {
@@ -144,6 +200,16 @@ void ScoreServer::stop() {
     // give up.
     while (impl_->inRun && !impl_->http.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     impl_->http.stop();
+}
+
+void ScoreServer::setWorkers(std::size_t n) { impl_->workers = std::max<std::size_t>(1, n); }
+
+void ScoreServer::setTableCache(bool on) { impl_->cacheTables = on; }
+
+void ScoreServer::addFixedReply(const std::string& path, std::string body) {
+    impl_->http.Get(path, [body = std::move(body)](const httplib::Request&, httplib::Response& res) {
+        answer(res, 200, body);
+    });
 }
 
 void ScoreServer::setLogger(std::function<void(std::string_view)> logger) { impl_->logger = std::move(logger); }

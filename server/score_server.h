@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP side of zorvan-scores: "/update_zelk.php" and "/view_zelk.php" over a ScoreStore.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@ namespace zorvan::scores {
 
 inline constexpr int kDefaultPort = 28517;
 inline constexpr const char* kDefaultBind = "127.0.0.1";
+
+std::size_t defaultWorkers();
 
 class ScoreServer {
 public:
@@ -29,6 +32,14 @@ public:
     void start();
     // Safe from any thread, also before run() has got going.
     void stop();
+
+    // Request threads; set before start() or run(). Default: defaultWorkers().
+    void setWorkers(std::size_t n);
+    // Off: every table request reads the store, as before the snapshot cache (benchmarks).
+    void setTableCache(bool on);
+    // Answers GET `path` with `body`, as a table reply is answered: the HTTP layer's own
+    // speed for a reply of that size (benchmarks).
+    void addFixedReply(const std::string& path, std::string body);
 
     // One line per request: method, target, status (the access log of the program).
     void setLogger(std::function<void(std::string_view line)> logger);

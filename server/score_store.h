@@ -39,6 +39,18 @@ struct TableRow {
     std::int64_t points = 0;
     std::string userName;
     std::int32_t level = 0;
+    std::string userCountry;
+    std::string date;  // when it arrived, UTC: "2026-12-07T08:39:27Z"
+};
+
+// One game of a player, for the web pages.
+struct PlayerGame {
+    int difficulty = 0;  // the difficulty digit
+    std::int64_t points = 0;
+    std::int32_t level = 0;
+    std::string userCountry;
+    std::string date;
+    std::int64_t place = 0;  // in its table; filled by playerBest only
 };
 
 enum class AddResult { Stored, Duplicate };
@@ -55,7 +67,18 @@ public:
     virtual AppendResult appendStats(std::int32_t transId, std::int64_t points, int difficulty,
                                      const std::string& piece) = 0;
     // The best `count` submissions of one difficulty: most points first, ties by arrival.
-    virtual std::vector<TableRow> top(int difficulty, int count) = 0;
+    std::vector<TableRow> top(int difficulty, int count) { return page(difficulty, 0, count); }
+    // The same order, `count` rows from the one after `offset` on.
+    virtual std::vector<TableRow> page(int difficulty, std::int64_t offset, int count) = 0;
+    // A name's best game on each difficulty it played (by digit, highest digit first), with
+    // its place; empty when the name never submitted.
+    virtual std::vector<PlayerGame> playerBest(const std::string& userName) = 0;
+    // A name's latest `count` games, newest first.
+    virtual std::vector<PlayerGame> playerRecent(const std::string& userName, int count) = 0;
+    // Changes whenever the tables may have changed since it was last read (a submission
+    // stored by this process or, where the backend can tell, by another); read it before
+    // reading the rows a cache keeps.
+    virtual std::uint64_t changeStamp() = 0;
     // Everything stored, in order of arrival (for tests and maintenance).
     virtual std::vector<StoredSubmission> all() = 0;
 

@@ -3,6 +3,9 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -28,7 +31,10 @@ CREATE TABLE IF NOT EXISTS submissions (
     UNIQUE (trans_id, user_name)
 );
 CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
+CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id);
 )sql";
+
+constexpr const char* kDate = "strftime('%Y-%m-%dT%H:%M:%SZ', received_at)";
 
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
     throw std::runtime_error("sqlite: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
@@ -105,12 +111,24 @@ struct Connection {
             " ORDER BY id DESC LIMIT 1");
         append = std::make_unique<Statement>(db,
             "UPDATE submissions SET stats = CAST(stats || ?2 AS BLOB) WHERE id = ?1");
-        table = std::make_unique<Statement>(db,
-            "SELECT trans_id, points, user_name, level FROM submissions WHERE difficulty = ?1"
-            " ORDER BY points DESC, id ASC LIMIT ?2");
+        table = std::make_unique<Statement>(db, (std::string(
+            "SELECT trans_id, points, user_name, level, user_country, ") + kDate +
+            " FROM submissions WHERE difficulty = ?1 ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3").c_str());
+        best = std::make_unique<Statement>(db, (std::string(
+            "SELECT difficulty, points, level, user_country, date, id FROM ("
+            "  SELECT difficulty, points, level, user_country, ") + kDate + " AS date, id,"
+            "  row_number() OVER (PARTITION BY difficulty ORDER BY points DESC, id ASC) AS rank"
+            "  FROM submissions WHERE user_name = ?1)"
+            " WHERE rank = 1 ORDER BY difficulty DESC").c_str());
+        placeOf = std::make_unique<Statement>(db,
+            "SELECT count(*) + 1 FROM submissions WHERE difficulty = ?1 AND (points > ?2 OR (points = ?2 AND id < ?3))");
+        recent = std::make_unique<Statement>(db, (std::string(
+            "SELECT difficulty, points, level, user_country, ") + kDate +
+            " FROM submissions WHERE user_name = ?1 ORDER BY id DESC LIMIT ?2").c_str());
         everything = std::make_unique<Statement>(db,
             "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats"
             " FROM submissions ORDER BY id");
+        dataVersion = std::make_unique<Statement>(db, "PRAGMA data_version");
         beginWrite = std::make_unique<Statement>(db, "BEGIN IMMEDIATE");
         commit = std::make_unique<Statement>(db, "COMMIT");
         rollback = std::make_unique<Statement>(db, "ROLLBACK");
@@ -120,7 +138,11 @@ struct Connection {
         findLatest.reset();
         append.reset();
         table.reset();
+        best.reset();
+        placeOf.reset();
+        recent.reset();
         everything.reset();
+        dataVersion.reset();
         beginWrite.reset();
         commit.reset();
         rollback.reset();
@@ -139,7 +161,7 @@ struct Connection {
     }
 
     sqlite3* db = nullptr;
-    std::unique_ptr<Statement> insert, findLatest, append, table, everything, beginWrite, commit, rollback;
+    std::unique_ptr<Statement> insert, findLatest, append, table, best, placeOf, recent, everything, dataVersion, beginWrite, commit, rollback;
 };
 
 class SqliteStore final : public ScoreStore {
@@ -158,7 +180,9 @@ public:
         st.bind(5, s.points).bind(6, s.difficulty).bind(7, s.level);
         st.step();
         st.done();
-        return sqlite3_changes(c->db) == 1 ? AddResult::Stored : AddResult::Duplicate;
+        if (sqlite3_changes(c->db) != 1) return AddResult::Duplicate;
+        ++stored_;
+        return AddResult::Stored;
     }
 
     AppendResult appendStats(std::int32_t transId, std::int64_t points, int difficulty,
@@ -196,16 +220,66 @@ public:
         }
     }
 
-    std::vector<TableRow> top(int difficulty, int count) override {
+    std::vector<TableRow> page(int difficulty, std::int64_t offset, int count) override {
         auto c = pool_.take();
         Statement& st = c->table->begin();
-        st.bind(1, difficulty).bind(2, count);
+        st.bind(1, difficulty).bind(2, count).bind(3, offset);
         std::vector<TableRow> rows;
         while (st.step())
             rows.push_back({static_cast<std::int32_t>(st.integer(0)), st.integer(1), st.blob(2),
-                            static_cast<std::int32_t>(st.integer(3))});
+                            static_cast<std::int32_t>(st.integer(3)), st.blob(4), st.blob(5)});
         st.done();
         return rows;
+    }
+
+    std::vector<PlayerGame> playerBest(const std::string& userName) override {
+        auto c = pool_.take();
+        std::vector<PlayerGame> games;
+        std::vector<std::int64_t> ids;
+        Statement& st = c->best->begin();
+        st.bindBlob(1, userName);
+        while (st.step()) {
+            games.push_back(game(st));
+            ids.push_back(st.integer(5));
+        }
+        st.done();
+        for (std::size_t i = 0; i < games.size(); ++i) {
+            Statement& p = c->placeOf->begin();
+            p.bind(1, games[i].difficulty).bind(2, games[i].points).bind(3, ids[i]);
+            if (p.step()) games[i].place = p.integer(0);
+            p.done();
+        }
+        return games;
+    }
+
+    std::vector<PlayerGame> playerRecent(const std::string& userName, int count) override {
+        auto c = pool_.take();
+        std::vector<PlayerGame> games;
+        Statement& st = c->recent->begin();
+        st.bindBlob(1, userName).bind(2, count);
+        while (st.step()) games.push_back(game(st));
+        st.done();
+        return games;
+    }
+
+    std::uint64_t changeStamp() override {
+        // Submissions stored here move the stamp at once. Those of another program on the
+        // same file show in "PRAGMA data_version" of a connection of our own, which changes
+        // with every commit made through any other connection; asking it takes a lock, so it
+        // is asked at most every 50 ms, by one request at a time.
+        auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        if (now - lastVersionCheck_.load() >= kVersionCheckEvery && versionMutex_.try_lock()) {
+            std::lock_guard lock(versionMutex_, std::adopt_lock);
+            lastVersionCheck_ = now;
+            Statement& st = version_->dataVersion->begin();
+            std::int64_t v = st.step() ? st.integer(0) : 0;
+            st.done();
+            if (v != lastDataVersion_) {
+                lastDataVersion_ = v;
+                ++outside_;
+            }
+        }
+        return (stored_.load() << 32) + outside_.load();
     }
 
     std::vector<StoredSubmission> all() override {
@@ -232,6 +306,11 @@ public:
     std::string backendName() const override { return "sqlite"; }
 
 private:
+    static PlayerGame game(Statement& st) {
+        return {static_cast<int>(st.integer(0)), st.integer(1), static_cast<std::int32_t>(st.integer(2)), st.blob(3),
+                st.blob(4), 0};
+    }
+
     static void finish(Connection& c, bool keep) {
         Statement& st = keep ? *c.commit : *c.rollback;
         st.begin().step();
@@ -240,6 +319,14 @@ private:
 
     std::string path_;
     ConnectionPool<Connection> pool_;
+    static constexpr std::chrono::steady_clock::rep kVersionCheckEvery =
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::milliseconds(50)).count();
+    std::atomic<std::uint64_t> stored_{0};
+    std::mutex versionMutex_;
+    std::unique_ptr<Connection> version_ = std::make_unique<Connection>(path_);
+    std::atomic<std::chrono::steady_clock::rep> lastVersionCheck_{0};
+    std::int64_t lastDataVersion_ = -1;
+    std::atomic<std::uint64_t> outside_{0};
 };
 
 }  // namespace

@@ -7,7 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -136,6 +143,68 @@ TEST(ProgramTest, RefusesWhatItCannotDo) {
     fs::remove_all(dir);
 }
 
+// Submissions from several clients at once, the program killed (SIGKILL) at a random moment
+// of the burst, restarted on the same database, a few times over: every submission that was
+// answered "stored" is there afterwards, once.
+void killDuringBursts(const std::string& db, const std::function<std::unique_ptr<ScoreStore>()>& open) {
+    constexpr int kRounds = 4, kClients = 6;
+    std::mt19937 random(std::random_device{}());
+    std::set<std::int32_t> acknowledged;
+    std::mutex mutex;
+    for (int round = 0; round < kRounds; ++round) {
+        Program p({"--db", db, "--port", "0", "--quiet"});
+        int port = portOf(p.line());
+        ASSERT_GT(port, 0) << "round " << round;
+        std::string base = "http://127.0.0.1:" + std::to_string(port);
+        std::atomic<int> answered{0};
+        std::vector<std::thread> clients;
+        for (int c = 0; c < kClients; ++c) {
+            clients.emplace_back([&, c] {
+                for (int i = 0;; ++i) {
+                    std::int32_t tid = round * 1'000'000 + c * 100'000 + i;
+                    Reply r = httpGet(base + target("/update_zelk.php", submission(tid, "c" + std::to_string(c), 1000 + i, 9)));
+                    if (r.status != 200) return;  // the server is gone
+                    EXPECT_EQ(r.body, "stored\n");
+                    std::lock_guard lock(mutex);
+                    acknowledged.insert(tid);
+                    ++answered;
+                }
+            });
+        }
+        // Kill somewhere in the burst, once it is under way.
+        while (answered < 20) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 300)(random)));
+        ::kill(p.pid, SIGKILL);
+        EXPECT_EQ(p.wait(), 128 + SIGKILL);
+        for (auto& t : clients) t.join();
+    }
+    auto store = open();
+    std::multiset<std::int32_t> stored;
+    for (const auto& s : store->all()) stored.insert(s.transId);
+    for (std::int32_t tid : acknowledged) EXPECT_EQ(stored.count(tid), 1u) << "acknowledged submission " << tid << " lost";
+    EXPECT_GE(stored.size(), acknowledged.size());
+    std::cout << acknowledged.size() << " acknowledged submissions in " << kRounds << " killed runs, "
+              << stored.size() << " stored\n";
+}
+
+TEST(ProgramTest, KilledSqliteServerKeepsEveryAcknowledgedSubmission) {
+    fs::path dir = tempFolder("zorvan-scores-kill");
+    std::string db = (dir / "s.db").string();
+    killDuringBursts(db, [&] { return openSqliteStore(db); });
+    fs::remove_all(dir);
+}
+
+TEST(ProgramTest, KilledPostgresqlServerKeepsEveryAcknowledgedSubmission) {
+    std::string why;
+    testkit::PgCluster* cluster = testkit::PgCluster::shared(why);
+    if (!cluster) {
+        if (postgresRequired()) FAIL() << why;
+        GTEST_SKIP() << why;
+    }
+    std::string uri = cluster->createDatabase();
+    killDuringBursts(uri, [&] { return openPostgresStore(uri); });
+}
+
 TEST(ProgramTest, PostgresqlLostAnswers500AndKeepsServing) {
     std::string why;
     auto cluster = testkit::PgCluster::start(why);
@@ -154,6 +223,12 @@ TEST(ProgramTest, PostgresqlLostAnswers500AndKeepsServing) {
     EXPECT_EQ(r.status, 500);
     EXPECT_NE(r.body.find("error"), std::string::npos);
     EXPECT_EQ(httpGet(base + target("/update_zelk.php", submission(2, "Ann", 2500, 8))).status, 500);
+    for (const char* page : {"/", "/table?difficulty=normal", "/player?name=Ann"}) {
+        Reply web = httpGet(base + page);
+        EXPECT_EQ(web.status, 500) << page;
+        EXPECT_NE(web.body.find("<h1>Scores unavailable</h1>"), std::string::npos) << page;
+        EXPECT_EQ(web.body.find("postgres"), std::string::npos) << page;
+    }
     // Still answering, and refusing bad requests before touching the database.
     EXPECT_EQ(httpGet(base + target("/view_zelk.php", table(0, 8))).status, 400);
 }

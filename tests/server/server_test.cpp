@@ -52,6 +52,38 @@ TEST_P(ServerTest, EachDifficultyHasItsOwnTable) {
     EXPECT_EQ(view(table(10, 6)).body, "zorvan\n");
 }
 
+// The digits 9, 8, 7 (easy, normal, crazy) and 6, 5 (difficulty numbers 4 and 5) are all
+// the README allows: each is stored, has its own table and takes statistics.
+TEST_P(ServerTest, EveryDifficultyDigitTheReadmeAllowsIsAccepted) {
+    for (int digit = 5; digit <= 9; ++digit) {
+        Query q = submission(digit, "D" + std::to_string(digit), 100 * digit, digit, digit);
+        Reply r = update(q);
+        EXPECT_EQ(r.status, 200) << digit;
+        EXPECT_EQ(r.body, "stored\n") << digit;
+        EXPECT_EQ(update(statsPiece(digit, 100 * digit, digit, "s")).status, 200) << digit;
+    }
+    for (int digit = 5; digit <= 9; ++digit)
+        EXPECT_EQ(view(table(10, digit)).body, "zorvan\n" + record(digit, 1, 100 * digit, "D" + std::to_string(digit), digit))
+            << digit;
+    auto all = store->all();
+    ASSERT_EQ(all.size(), 5u);
+    for (const auto& s : all) {
+        EXPECT_EQ(s.difficulty, s.transId);
+        EXPECT_EQ(s.stats, "s");
+    }
+    // Digits beside them are refused, on both kinds of request.
+    for (const char* digit : {"0", "1", "4"}) {
+        Query q = submission(50, "X", 100, 9);
+        q[6].second = std::string("100") + digit;
+        q[8].second = digit;
+        EXPECT_EQ(update(q).status, 400) << digit;
+        Query t = table(10, 9);
+        t[3].second = digit;
+        EXPECT_EQ(view(t).status, 400) << digit;
+    }
+    EXPECT_EQ(store->all().size(), 5u);
+}
+
 TEST_P(ServerTest, RefusedSubmissionsStoreNothing) {
     struct Case {
         const char* what;
