@@ -37,7 +37,9 @@ MODE_I, MODE_LRA = 5, 11
 def _measure(x, rate, mode, fn):
     x = np.ascontiguousarray(x, dtype=np.float32)
     if x.ndim == 1:
-        x = np.stack([x, x], axis=1)  # a mono file is heard on both sides
+        x = x[:, None]
+    if x.shape[1] == 1:
+        x = np.repeat(x, 2, axis=1)  # a mono file is heard on both sides
     if x.shape[0] < int(0.4 * rate):  # shorter than one gating block: measured over 400 ms
         x = np.concatenate([x, np.zeros((int(0.4 * rate) - x.shape[0], x.shape[1]), np.float32)])
     st = ctypes.c_void_p(_lib.ebur128_init(x.shape[1], rate, mode))
@@ -84,9 +86,11 @@ def manifest(game):
 
 # How the game plays each clip: volume (hundredths of a dB) and speed. Everything else plays
 # at volume 0 and its own rate.
-def as_played(path):
+def as_played(path, rate=44100):
     if path == "sounds/amb.wav":
-        return 0, 2.0, "bed"  # played at 44100 Hz, twice its rate, and up 1000 Hz a level
+        return 0, 44100.0 / rate, "bed"  # played at 44100 Hz, and up 1000 Hz a level
+    if path in ("sounds/bad_enjen.wav", "sounds/bad_lego.wav", "sounds/brkon.wav"):
+        return 0, 1.0, "overlay"
     if re.fullmatch(r"sounds/car/[1-4]\.wav", path):
         return -2000, 1.0, "engine"  # the player's own engine
     if path == "sounds/menu/music.wav":
@@ -140,7 +144,7 @@ def cmd_pack(game):
     heard = {}
     for path, typ, recipe in manifest(game):
         x, rate = read_wav(os.path.join(game, path))
-        vol, speed, kind = as_played(path)
+        vol, speed, kind = as_played(path, rate)
         kind = kind or ("speech" if typ == "speech" else "words+fx" if "say" in recipe else "effect")
         lf = lufs(x, rate)
         lh = lufs(x, int(rate * speed)) + vol / 100.0
@@ -485,7 +489,7 @@ def cmd_model(game):
     offsets = [0.0, 0.37, 0.81, 1.29]  # where the computer car's loop starts against the player's
     results = []
     for theme in ("tetriss", "arcade"):
-        bed = loop_at(*amb, 2.0, 0.0, longest) if theme == "tetriss" else None
+        bed = loop_at(*amb, 44100.0 / amb[1], 0.0, longest) if theme == "tetriss" else None
         for p in range(4):
             for player_pan in (0, -9000):
                 pe = panned(loop_at(*engines[p], 1.0, 0.0, longest), player_pan) * 10 ** (-2000 / 2000)

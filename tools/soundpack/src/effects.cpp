@@ -145,7 +145,7 @@ Audio engineLego(int rate) {
         const double comm = commBp(noise[pos]) * brush;
         out[0] = static_cast<float>(bodyPk(0.55 * buzz * w + 0.9 * comm) + 0.5 * clatter[pos]);
     });
-    addRasp(a, {periodicHz(96.0, n, rate), {3150.0, 6300.0}, 0.8, 1201});
+    addRasp(a, {periodicHz(96.0, n, rate), {5000.0, 6300.0}, 1.0, 1201});
     removeDc(a);
     levelTo(a, -18.0);
     return a;
@@ -206,7 +206,7 @@ Audio engineZorvan(int rate) {
     c.drive = 2.2;
     c.hiss = 0.05;
     Audio a = renderCombustion(rate, n, c, 22);
-    addRasp(a, {c.firingHz, {2500.0, 5000.0}, 0.8, 1202});
+    addRasp(a, {c.firingHz, {2000.0, 4000.0}, 0.6, 1202});
     removeDc(a);
     levelTo(a, -16.0);
     return a;
@@ -241,7 +241,7 @@ Audio engineJeep(int rate) {
         const double rumble = rumbleLp2(rumbleLp1(noise[pos])) * 6.0 * chug;
         out[0] = static_cast<float>(whineLp(0.32 * inverter * s + g) + 0.7 * rumble + 0.35 * gravel[pos] * chug);
     });
-    addRasp(a, {periodicHz(140.0, n, rate), {4000.0, 8000.0}, 0.8, 1203});
+    addRasp(a, {periodicHz(140.0, n, rate), {3150.0, 8000.0}, 0.8, 1203});
     removeDc(a);
     levelTo(a, -17.0);
     return a;
@@ -268,7 +268,7 @@ Audio engineElectric(int rate) {
         const double air = airLp(airHp(noise[pos])) * br;
         out[0] = static_cast<float>(0.6 * tone + 0.6 * hum + 0.04 * air);
     });
-    addRasp(a, {periodicHz(110.0, n, rate), {2000.0, 10000.0}, 0.8, 1204});
+    addRasp(a, {periodicHz(110.0, n, rate), {2500.0, 10000.0}, 0.5, 1204});
     removeDc(a);
     levelTo(a, -19.0);
     return a;

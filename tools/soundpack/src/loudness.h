@@ -34,12 +34,12 @@ struct LoudnessTarget {
 // The plan's figures, LUFS as heard.
 inline constexpr double kSpeechLufs = -20.0;
 inline constexpr double kEffectLufs = -23.0;
-inline constexpr double kCrashLufs = -29.0;
+inline constexpr double kCrashLufs = -28.0;
 inline constexpr double kMusicLufs = -31.0;
 inline constexpr double kPlayerEngineVolume = -2000;
-inline constexpr double kEngineLufs = -33.0;  // the player's engine at -2000
+inline constexpr double kEngineLufs = -31.5;  // the player's engine at -2000
 inline constexpr double kOverlayLufs = -34.0;
-inline constexpr double kBedLufs = -40.0;
+inline constexpr double kBedLufs = -37.8;
 // How far a clip may land from its target after limiting (effects: anywhere within 10 LU
 // under the speech).
 inline constexpr double kLoudnessToleranceLu = 0.5;

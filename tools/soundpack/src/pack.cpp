@@ -139,12 +139,10 @@ void finishClip(Audio& out, const Clip& clip) {
     const auto ceiling = static_cast<float>(dbToGain(kPeakCeilingDb));
     const LoudnessTarget target = loudnessTarget(clip);
     const bool loop = clip.type == ClipType::Loop;
-    if (!loop) trimTail(out, kTailSilenceDb, kClipTailKeepMs);
-    // A loop's mean is its offset for good; a one-shot's mean is taken after its tail is gone,
-    // and its faded edges carry it smoothly to zero.
+    // A loop's mean is its offset for good; a one-shot's faded edges carry it smoothly to zero.
     removeDc(out);
     // Level to the plan, then hold the ceiling; limiting takes a little loudness, so measure again.
-    for (int pass = 0; pass < 3; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
         const double now = integratedLufs(out, target.speed);
         if (!std::isfinite(now)) break;
         applyGain(out, dbToGain(target.fileLufs() - now));
@@ -154,6 +152,9 @@ void finishClip(Audio& out, const Clip& clip) {
             if (p > ceiling) applyGain(out, ceiling / p);
         } else {
             limitPeaks(out, ceiling);
+            // Cut at the level it ends up at: a tail under the floor is dead air the game waits
+            // through. Cutting it lifts the measured loudness a little: the next pass levels again.
+            trimTail(out, kTailSilenceDb, kClipTailKeepMs);
         }
     }
     if (!loop) {
