@@ -414,7 +414,7 @@ Audio roadAmbience(int rate) {
         const double rumble = rumbleLp(noise2[pos]) * 2.0;
         const double wind = windBp(noise2[(pos * 3 + 5) % n]) * g;
         const double hiss = hissBp(noise[(pos * 5 + 11) % n]) * (0.8 + 0.2 * g);
-        out[0] = static_cast<float>(0.6 * roar + 0.7 * rumble + 0.5 * wind + 0.18 * hiss + 0.05 * sine(pt.tick(tyre, rate)) + joints[pos]);
+        out[0] = static_cast<float>(0.6 * roar + 0.7 * rumble + 0.5 * wind + 0.04 * hiss + 0.05 * sine(pt.tick(tyre, rate)) + joints[pos]);
     });
     removeDc(a);
     // A background: the race plays it at full volume under the player's engine (-20 dB) and

@@ -35,7 +35,7 @@ struct LoudnessTarget {
 inline constexpr double kSpeechLufs = -20.0;
 inline constexpr double kEffectLufs = -23.0;
 inline constexpr double kCrashLufs = -28.0;
-inline constexpr double kMusicLufs = -31.0;
+inline constexpr double kMusicLufs = -33.0;
 inline constexpr double kPlayerEngineVolume = -2000;
 inline constexpr double kEngineLufs = -31.5;  // the player's engine at -2000
 inline constexpr double kOverlayLufs = -34.0;
