@@ -21,10 +21,9 @@ echo "## sessions"
 for log in "$rec"/*.log; do
   "$py" "$here/listen.py" session "$game" "$log" "${log%.log}.wav"
 done | tee "$rec/sessions.txt" | grep -v '^  '
-awk '/^  [0-9]+ (same|other)/ { n++; s += $NF; if ($2 == "same") { sn++; ss += $NF } }
-       { t[$1] += $NF; tn[$1]++ }
+awk '/^  [0-9]+ (same|other)/ { n++; s += $NF; if ($2 == "same") { sn++; ss += $NF } t[$1] += $NF; tn[$1]++; h[$1] += $4 }
      END { if (n) printf "all recorded approaches: %.0f%% heard on average over %d cars (same lane %.0f%%, %d cars)\n", s / n, n, ss / sn, sn
-           for (k in t) printf "  tick %s ms: %.0f%% (%d cars)\n", k, t[k] / tn[k], tn[k] }' \
+           for (k in t) printf "  tick %s ms: %.0f%%, heard %.2f s before arrival (%d cars)\n", k, t[k] / tn[k], h[k] / tn[k], tn[k] }' \
   <(sed 's/%//' "$rec/sessions.txt")
 echo "## model"
 "$py" "$here/listen.py" model "$game"
