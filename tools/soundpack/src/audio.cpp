@@ -1,5 +1,7 @@
 #include "audio.h"
 
+#include <soxr.h>
+
 #include <algorithm>
 #include <cmath>
 #include <deque>
@@ -30,16 +32,6 @@ bool tagIs(std::span<const std::uint8_t> b, std::size_t at, const char* tag) {
     return b[at] == tag[0] && b[at + 1] == tag[1] && b[at + 2] == tag[2] && b[at + 3] == tag[3];
 }
 
-// Zeroth-order modified Bessel function of the first kind, for the Kaiser window.
-double besselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 64; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < sum * 1e-17) break;
-    }
-    return sum;
-}
 
 std::vector<float> framePeaks(const Audio& a) {
     std::vector<float> p(a.frames(), 0.0f);
@@ -150,47 +142,15 @@ WavFile readWavFile(const std::string& path) {
 
 Audio resample(const Audio& in, int newRate) {
     if (newRate == in.rate) return in;
-    const double step = double(in.rate) / newRate;  // input samples per output sample
-    // Cut-off a little under the lower Nyquist frequency, in cycles per input sample.
-    const double fc = 0.5 * std::min(1.0, double(newRate) / in.rate) * 0.94;
-    constexpr double zeroCrossings = 16.0;
-    const double halfWidth = zeroCrossings / (2.0 * fc);  // in input samples
-    // Kaiser window (beta 8.6) tabulated over |r| = 0..1 and read with linear interpolation.
-    constexpr int tableSize = 4096;
-    constexpr double beta = 8.6;
-    std::vector<double> window(tableSize + 2);
-    const double i0beta = besselI0(beta);
-    for (int k = 0; k <= tableSize + 1; ++k) {
-        const double r = std::min(1.0, double(k) / tableSize);
-        window[std::size_t(k)] = besselI0(beta * std::sqrt(1.0 - r * r)) / i0beta;
-    }
-    const auto outFrames = static_cast<std::size_t>(std::llround(double(in.frames()) / step));
+    const auto outFrames = static_cast<std::size_t>(std::llround(double(in.frames()) * newRate / in.rate));
     Audio out(newRate, in.channels(), outFrames);
-    const auto n = static_cast<std::ptrdiff_t>(in.frames());
-    std::vector<double> taps;
-    for (std::size_t m = 0; m < outFrames; ++m) {
-        const double p = double(m) * step;
-        const auto k0 = static_cast<std::ptrdiff_t>(std::ceil(p - halfWidth));
-        const auto k1 = static_cast<std::ptrdiff_t>(std::floor(p + halfWidth));
-        taps.assign(static_cast<std::size_t>(k1 - k0 + 1), 0.0);
-        for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(k0, 0); k <= std::min(k1, n - 1); ++k) {
-            const double t = p - double(k);
-            const double r = std::fabs(t) / halfWidth;
-            if (r >= 1.0) continue;
-            const double x = 2.0 * fc * t;
-            const double sinc = std::fabs(x) < 1e-12 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
-            const double pos = r * tableSize;
-            const auto i = static_cast<std::size_t>(pos);
-            const double w = window[i] + (window[i + 1] - window[i]) * (pos - double(i));
-            taps[static_cast<std::size_t>(k - k0)] = 2.0 * fc * sinc * w;
-        }
-        for (int c = 0; c < in.channels(); ++c) {
-            const auto& x = in.ch[std::size_t(c)];
-            double acc = 0;
-            for (std::ptrdiff_t k = std::max<std::ptrdiff_t>(k0, 0); k <= std::min(k1, n - 1); ++k)
-                acc += taps[static_cast<std::size_t>(k - k0)] * x[static_cast<std::size_t>(k)];
-            out.ch[std::size_t(c)][m] = static_cast<float>(acc);
-        }
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
+    for (int c = 0; c < in.channels(); ++c) {
+        std::size_t done = 0;
+        const soxr_error_t err = soxr_oneshot(in.rate, newRate, 1, in.ch[std::size_t(c)].data(), in.frames(), nullptr,
+                                              out.ch[std::size_t(c)].data(), outFrames, &done, &io, &q, nullptr);
+        if (err) throw std::runtime_error(std::string("rate conversion failed: ") + err);
     }
     return out;
 }
@@ -335,6 +295,19 @@ void highPass(Audio& a, double hz) {
             v = static_cast<float>(y);
         }
     }
+}
+
+void trimTail(Audio& a, double thresholdDb, double keepMs) {
+    const double limit = dbToGain(thresholdDb);
+    std::size_t end = a.frames();
+    while (end > 0) {
+        bool quiet = true;
+        for (const auto& c : a.ch) quiet = quiet && std::fabs(c[end - 1]) < limit;
+        if (!quiet) break;
+        --end;
+    }
+    const auto keep = std::min(a.frames(), end + static_cast<std::size_t>(keepMs * a.rate / 1000.0));
+    for (auto& c : a.ch) c.resize(std::max<std::size_t>(keep, 1));
 }
 
 void fadeIn(Audio& a, double ms) {

@@ -43,7 +43,7 @@ std::vector<std::uint8_t> readFileBytes(const std::string& path);  // throws whe
 
 // ---- conversions -------------------------------------------------------------------------
 
-// Band-limited (windowed-sinc) rate conversion.
+// Band-limited rate conversion (libsoxr, very high quality).
 Audio resample(const Audio& in, int newRate);
 // Mono to N channels (copies) or N to mono (average); same channel count returns a copy.
 Audio withChannels(const Audio& in, int channels);
@@ -75,6 +75,8 @@ void highPass(Audio& a, double hz);
 // `thresholdDb` (dBFS), keeping `leadMs` before the first and `tailMs` after the last moment
 // above it, with raised-cosine fades over the kept margins so the cut makes no click.
 void trimSilence(Audio& a, double thresholdDb, double leadMs, double tailMs);
+// Cuts the end where every channel stays below thresholdDb (dBFS), keeping `keepMs` of it.
+void trimTail(Audio& a, double thresholdDb, double keepMs);
 void fadeIn(Audio& a, double ms);
 void fadeOut(Audio& a, double ms);
 Audio silence(int rate, int channels, double seconds);

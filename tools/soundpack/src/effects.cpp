@@ -48,6 +48,70 @@ std::vector<float> noiseBurst(int rate, double seconds, double attack, double de
 }
 
 // ---- engines: loops of 2 s --------------------------------------------------------------
+//
+// Each engine is a steady body (its firing pattern and timbre, kept under about 1.5 kHz) and a
+// rasp: its firing pulses in two high bands of its own, each band coming and going in an
+// uneven pattern of 0.1-0.35 s stretches, the two bands taking turns. Two copies of one engine
+// a moment apart rasp in different bands at different times, so a car of the player's own type
+// in the player's lane stands out of the player's engine long before it is as loud; a car of
+// another type rasps in bands the player's engine leaves empty.
+
+struct Rasp {
+    double firingHz;                // pulses per second
+    std::array<double, 2> bandsHz;  // third-octave centres, each engine its own
+    double gain;                    // against the body's RMS
+    std::uint64_t seed;
+};
+
+// The body, steeply low-passed, plus its rasp.
+void addRasp(Audio& a, const Rasp& r) {
+    auto& body = a.ch[0];
+    const int rate = a.rate;
+    const std::size_t n = body.size();
+    for (int k = 0; k < 2; ++k) {
+        Biquad lp;
+        lp.lowpass(1500.0, 0.7, rate);
+        circularFilter(body, [&](double v) { return lp(v); });
+    }
+    // The gate: alternating stretches, placed once over the loop so it repeats exactly.
+    std::vector<float> gate(n, 0.0f);
+    Rng rng(r.seed);
+    std::size_t at = 0;
+    bool on = true;
+    while (at < n) {
+        const auto len = static_cast<std::size_t>(rng.range(0.1, 0.35) * rate);
+        for (std::size_t i = at; i < std::min(n, at + len); ++i) gate[i] = on ? 1.0f : 0.0f;
+        at += len;
+        on = !on;
+    }
+    // Smoothed around the loop (about 8 ms), so stretches swell rather than click.
+    OnePole smooth;
+    smooth.cutoff(20.0, rate);
+    circularFilter(gate, [&](double v) { return smooth(v); });
+    const double f = periodicHz(r.firingHz, n, rate);
+    const auto noise = noiseTable(n, r.seed + 1);
+    std::vector<float> pulses(n);
+    Phasor ph;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double p = ph.tick(f, rate);
+        pulses[i] = static_cast<float>((p < 0.08 ? 1.0 : 0.0) - 0.08 + 0.25 * noise[i]);
+    }
+    const double bodyRms = rmsOf(body);
+    for (int b = 0; b < 2; ++b) {
+        std::vector<float> band = pulses;
+        for (int k = 0; k < 2; ++k) {
+            Biquad bp;
+            bp.bandpass(r.bandsHz[std::size_t(b)], 3.0, rate);
+            circularFilter(band, [&](double v) { return bp(v); });
+        }
+        const double g = r.gain * bodyRms / std::max(1e-9, rmsOf(band));
+        for (std::size_t i = 0; i < n; ++i) {
+            const double open = b == 0 ? gate[i] : 1.0 - gate[i];
+            body[i] += static_cast<float>(g * open * open * band[i]);
+        }
+    }
+}
+
 
 // A click of hard plastic: two short resonances.
 std::vector<float> plasticClick(int rate, double f1, double f2) {
@@ -81,6 +145,7 @@ Audio engineLego(int rate) {
         const double comm = commBp(noise[pos]) * brush;
         out[0] = static_cast<float>(bodyPk(0.55 * buzz * w + 0.9 * comm) + 0.5 * clatter[pos]);
     });
+    addRasp(a, {periodicHz(96.0, n, rate), {5000.0, 6300.0}, 1.0, 1201});
     removeDc(a);
     levelTo(a, -18.0);
     return a;
@@ -141,6 +206,7 @@ Audio engineZorvan(int rate) {
     c.drive = 2.2;
     c.hiss = 0.05;
     Audio a = renderCombustion(rate, n, c, 22);
+    addRasp(a, {c.firingHz, {2000.0, 4000.0}, 0.6, 1202});
     removeDc(a);
     levelTo(a, -16.0);
     return a;
@@ -175,6 +241,7 @@ Audio engineJeep(int rate) {
         const double rumble = rumbleLp2(rumbleLp1(noise[pos])) * 6.0 * chug;
         out[0] = static_cast<float>(whineLp(0.32 * inverter * s + g) + 0.7 * rumble + 0.35 * gravel[pos] * chug);
     });
+    addRasp(a, {periodicHz(140.0, n, rate), {3150.0, 8000.0}, 0.8, 1203});
     removeDc(a);
     levelTo(a, -17.0);
     return a;
@@ -184,7 +251,7 @@ Audio engineElectric(int rate) {
     const std::size_t n = framesOf(2.0, rate);
     const double f1 = periodicHz(1180.0, n, rate);
     const double f1b = periodicHz(1182.5, n, rate);  // beats against f1
-    const double f2 = periodicHz(1770.0, n, rate);
+    const double f2 = periodicHz(1500.0, n, rate);
     const double sub = periodicHz(110.0, n, rate);
     const double shimmer = periodicHz(4.0, n, rate);
     const double breath = periodicHz(0.5, n, rate);
@@ -201,6 +268,7 @@ Audio engineElectric(int rate) {
         const double air = airLp(airHp(noise[pos])) * br;
         out[0] = static_cast<float>(0.6 * tone + 0.6 * hum + 0.04 * air);
     });
+    addRasp(a, {periodicHz(110.0, n, rate), {2500.0, 10000.0}, 0.5, 1204});
     removeDc(a);
     levelTo(a, -19.0);
     return a;
@@ -346,7 +414,7 @@ Audio roadAmbience(int rate) {
         const double rumble = rumbleLp(noise2[pos]) * 2.0;
         const double wind = windBp(noise2[(pos * 3 + 5) % n]) * g;
         const double hiss = hissBp(noise[(pos * 5 + 11) % n]) * (0.8 + 0.2 * g);
-        out[0] = static_cast<float>(0.6 * roar + 0.7 * rumble + 0.5 * wind + 0.18 * hiss + 0.05 * sine(pt.tick(tyre, rate)) + joints[pos]);
+        out[0] = static_cast<float>(0.6 * roar + 0.7 * rumble + 0.5 * wind + 0.04 * hiss + 0.05 * sine(pt.tick(tyre, rate)) + joints[pos]);
     });
     removeDc(a);
     // A background: the race plays it at full volume under the player's engine (-20 dB) and
@@ -376,23 +444,33 @@ Audio mono(int rate, std::vector<float> x) {
     return a;
 }
 
+// Heard for 2.0 s at the shortest (crazy), 2.5 and 3.0 s otherwise, and stopped when the item
+// arrives: it fits the shortest window whole, and its chimes climb and close in so the ear can
+// tell when it ends, on the arrival's own double chime.
+inline constexpr double kItemOnSeconds = 1.95;
+
 Audio itemOn(int rate) {
-    std::vector<float> x(framesOf(3.0, rate), 0.0f);
+    std::vector<float> x(framesOf(kItemOnSeconds, rate), 0.0f);
     const std::array<double, 5> scale = {0, 2, 4, 7, 9};
-    for (int k = 0; k < 16; ++k) {
+    double t = 0.02, step = 0.21;
+    for (int k = 0; t < 1.62; ++k) {
         const double note = 72 + scale[std::size_t(k % 5)] + 12 * (k / 5);
-        const double t = 0.04 + k * 0.18;
-        bell(x, rate, t, midiHz(note), 0.25 + 0.75 * k / 15.0, 0.35, 2.0, 1.2);
+        bell(x, rate, t, midiHz(note), 0.3 + 0.05 * k, 0.22, 2.0, 1.2);
+        t += step;
+        step *= 0.9;
     }
-    // A soft bed that swells under the chimes.
+    // The arrival: a bright double chime on the top note, short enough to ring out in time.
+    bell(x, rate, 1.66, midiHz(96), 1.0, 0.09, 2.0, 1.6);
+    bell(x, rate, 1.76, midiHz(100), 1.0, 0.07, 2.0, 1.6);
+    // A soft bed that swells under the chimes until the arrival.
     Phasor p1, p2;
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const double t = double(i) / rate;
-        const double env = gateEnv(t, 2.5, 2.8, 0.2);
-        x[i] += static_cast<float>(0.12 * env * (sine(p1.tick(midiHz(60), rate)) + sine(p2.tick(midiHz(67), rate))));
+        const double tt = double(i) / rate;
+        const double env = gateEnv(tt, 1.5, 1.65, 0.15);
+        x[i] += static_cast<float>(0.1 * env * (sine(p1.tick(midiHz(60), rate)) + sine(p2.tick(midiHz(67), rate))));
     }
     Audio a = mono(rate, std::move(x));
-    fadeOut(a, 60);
+    fadeOut(a, 40);
     levelTo(a, -18.0);
     return a;
 }

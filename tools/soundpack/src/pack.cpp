@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <numbers>
 #include <set>
 #include <stdexcept>
 #include <thread>
 
 #include "fx.h"
 #include "hash.h"
+#include "loudness.h"
 
 namespace zorvan::soundpack {
 
@@ -52,6 +54,19 @@ Audio fitLength(const Audio& a, double seconds) {
     for (int c = 0; c < a.channels(); ++c)
         for (std::size_t i = 0; i < want; ++i) out.ch[std::size_t(c)][i] = a.ch[std::size_t(c)][i % a.frames()];
     return out;
+}
+
+// Turns `a` down by `db` from `from` to `to`, with raised-cosine ramps of `rampMs` outside.
+void duck(Audio& a, std::size_t from, std::size_t to, double db, double rampMs) {
+    const double low = dbToGain(db);
+    const auto ramp = static_cast<double>(rampMs * a.rate / 1000.0);
+    for (std::size_t i = 0; i < a.frames(); ++i) {
+        const double d = i < from ? double(from - i) : i >= to ? double(i - to + 1) : 0.0;
+        if (d >= ramp) continue;
+        const double w = 0.5 + 0.5 * std::cos(std::numbers::pi * d / ramp);  // 1 inside, 0 far out
+        const double g = 1.0 - (1.0 - low) * w;
+        for (auto& c : a.ch) c[i] = static_cast<float>(c[i] * g);
+    }
 }
 
 void mixAt(Audio& dst, const Audio& src, std::size_t start) {
@@ -108,20 +123,49 @@ Audio renderClip(const Clip& clip, SpeechSynth& speech) {
         const double over = seg.option("over", 0.0);
         if (over > 0 && out.frames() > 0) {
             const auto back = static_cast<std::size_t>(std::llround(over * clip.rate));
-            mixAt(out, part, out.frames() > back ? out.frames() - back : 0);
+            const std::size_t at = out.frames() > back ? out.frames() - back : 0;
+            // Words spoken over music stand clear of it: the music steps back while they last.
+            if (seg.kind == Segment::Kind::Say) duck(out, at, at + part.frames(), kDuckDb, kDuckRampMs);
+            mixAt(out, part, at);
         } else {
             mixAt(out, part, out.frames());
         }
     }
-    const auto ceiling = static_cast<float>(dbToGain(kPeakCeilingDb));
-    if (clip.type == ClipType::Loop) {
-        // A limiter's gain would not wrap with the loop: scale the whole loop instead.
-        const float p = peakOf(out);
-        if (p > ceiling) applyGain(out, ceiling / p);
-    } else {
-        limitPeaks(out, ceiling);
-    }
+    finishClip(out, clip);
     return out;
+}
+
+void finishClip(Audio& out, const Clip& clip) {
+    const auto ceiling = static_cast<float>(dbToGain(kPeakCeilingDb));
+    const LoudnessTarget target = loudnessTarget(clip);
+    const bool loop = clip.type == ClipType::Loop;
+    // A loop's mean is its offset for good; a one-shot's faded edges carry it smoothly to zero.
+    removeDc(out);
+    // Level to the plan, then hold the ceiling; limiting takes a little loudness, so measure again.
+    for (int pass = 0; pass < 4; ++pass) {
+        const double now = integratedLufs(out, target.speed);
+        if (!std::isfinite(now)) break;
+        applyGain(out, dbToGain(target.fileLufs() - now));
+        if (loop) {
+            // A limiter's gain would not wrap with the loop: scale the whole loop instead.
+            const float p = peakOf(out);
+            if (p > ceiling) applyGain(out, ceiling / p);
+        } else {
+            limitPeaks(out, ceiling);
+            // Cut at the level it ends up at: a tail under the floor is dead air the game waits
+            // through. Cutting it lifts the measured loudness a little: the next pass levels again.
+            trimTail(out, kTailSilenceDb, kClipTailKeepMs);
+        }
+    }
+    if (!loop) {
+        fadeIn(out, kEdgeFadeMs);
+        fadeOut(out, kEdgeFadeMs);
+    }
+    const double heard = integratedLufs(out, target.speed) + target.gameVolume / 100.0;
+    if (!(heard >= target.lowest && heard <= target.highest))
+        throw std::runtime_error(clip.path + ": heard at " + std::to_string(heard) + " LUFS, the plan wants " +
+                                 std::to_string(target.lowest) + " to " + std::to_string(target.highest) + " for " +
+                                 kindName(target.kind));
 }
 
 std::vector<std::string> deliverDataFiles(const std::string& dataDir, const std::string& gameDir) {

@@ -44,6 +44,16 @@ PackReport buildPack(const PackOptions& options);
 // Renders one clip of the manifest: what buildPack writes, before encoding.
 Audio renderClip(const Clip& clip, SpeechSynth& speech);
 
+// What every clip goes through last: its silent tail cut, its offset removed, levelled to the
+// loudness plan under the peak ceiling, and (one-shots) faded in and out over a few ms.
+// Throws std::runtime_error when the clip cannot meet its loudness target.
+void finishClip(Audio& clip, const Clip& entry);
+inline constexpr double kTailSilenceDb = -60.0;  // below this a clip's end counts as silence
+inline constexpr double kClipTailKeepMs = 20.0;  // of it kept, under the fade
+inline constexpr double kEdgeFadeMs = 3.0;
+inline constexpr double kDuckDb = -18.0;      // music under words spoken over it
+inline constexpr double kDuckRampMs = 60.0;
+
 // The cache key of a clip.
 std::string clipKey(const Clip& clip, const std::string& fingerprint, const std::string& voice);
 
