@@ -34,6 +34,7 @@ MainForm::MainForm(Platform& platform_)
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
     tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });
+    tmrVoss.setIdleWhen([this] { return numbers.speechQueueCount() == 0; });
     wireRaceTimers();
 }
 

@@ -18,8 +18,10 @@ void Timer::setEnabled(bool on) {
     restart();
 }
 
+int Timer::period() const { return std::max(interval_, kFloorMs); }
+
 void Timer::restart() {
-    if (armed()) due_ = loop_.now() + std::max(interval_, kFloorMs);
+    if (armed()) due_ = loop_.now() + period();
 }
 
 EventLoop::EventLoop(Platform& platform) : platform_(platform) {}
@@ -54,7 +56,7 @@ bool EventLoop::deliverTimers() {
         // An earlier handler may have stopped, re-armed or be running this timer already.
         if (!timer->armed() || timer->inHandler_ || timer->due_ > t) continue;
         // One tick however late: the next one counts from now.
-        timer->due_ = now() + std::max(timer->interval_, Timer::kFloorMs);
+        timer->due_ = now() + timer->period();
         timer->inHandler_ = true;
         struct Reset {
             Timer* timer;
@@ -65,10 +67,25 @@ bool EventLoop::deliverTimers() {
     return true;
 }
 
+// The ticks an idle timer had while the loop slept: each would have done nothing and set the
+// next one a period later. The clock moves only while the loop sleeps, and nothing runs then
+// that could give the timer work, so it was idle all along. A tick due right now is left to
+// the next deliverTimers, after the keys, as if the loop had woken for every tick.
+void EventLoop::passIdleTicks() {
+    const std::int64_t t = now();
+    for (auto& timer : timers_) {
+        if (!timer->armed() || timer->inHandler_ || timer->due_ >= t || !timer->idle()) continue;
+        const std::int64_t period = timer->period();
+        timer->due_ += (t - timer->due_ + period - 1) / period * period;
+    }
+}
+
 std::int64_t EventLoop::nextDue() const {
+    const bool sleepy = platform_.sleepsThroughIdleTimers();
     std::int64_t next = std::numeric_limits<std::int64_t>::max();
     for (auto& timer : timers_)
-        if (timer->armed() && !timer->inHandler_) next = std::min(next, timer->due_);
+        if (timer->armed() && !timer->inHandler_ && !(sleepy && timer->idle()))
+            next = std::min(next, timer->due_);
     return next;
 }
 
@@ -80,7 +97,10 @@ void EventLoop::pump() {
     }
     bool delivered = deliverKeys();
     delivered = deliverTimers() || delivered;
-    if (!delivered) platform_.idleUntil(nextDue());
+    if (!delivered) {
+        platform_.idleUntil(nextDue());
+        if (platform_.sleepsThroughIdleTimers()) passIdleTicks();
+    }
 }
 
 void EventLoop::run() {

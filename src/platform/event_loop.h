@@ -26,6 +26,10 @@ public:
     void setInterval(int ms);
     void setEnabled(bool on);
     void setHandler(std::function<void()> handler) { handler_ = std::move(handler); }
+    // For a timer whose handler does nothing while `idle` says so: the loop does not wake up
+    // for its ticks then, yet the timer keeps its pace, so its first tick with work to do falls
+    // exactly when it would have had the loop woken for every tick.
+    void setIdleWhen(std::function<bool()> idle) { idle_ = std::move(idle); }
 
 private:
     friend class EventLoop;
@@ -33,6 +37,8 @@ private:
         : loop_(loop), name_(std::move(name)), order_(order) {}
     void restart();
     bool armed() const { return enabled_ && interval_ > 0; }
+    bool idle() const { return idle_ && idle_(); }
+    int period() const;
 
     EventLoop& loop_;
     std::string name_;
@@ -42,6 +48,7 @@ private:
     bool inHandler_ = false;
     std::int64_t due_ = 0;  // platform ms of the next tick
     std::function<void()> handler_;
+    std::function<bool()> idle_;
 };
 
 class EventLoop {
@@ -68,6 +75,7 @@ private:
     friend class Timer;
     bool deliverKeys();
     bool deliverTimers();
+    void passIdleTicks();
     std::int64_t nextDue() const;
 
     Platform& platform_;

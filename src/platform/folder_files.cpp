@@ -1,11 +1,11 @@
 #include "platform/folder_files.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zorvan {
@@ -37,14 +37,47 @@ bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
     return ok;
 }
 
-std::optional<std::string> readWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(out).str();
+namespace {
+
+// One read of the size the file has (sounds are read whole, many times a game), then on to
+// the end in case it grew meanwhile or is a pipe. Regular files only when `regularOnly`.
+std::optional<std::string> readFile(const fs::path& path, bool regularOnly) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return std::nullopt;
+    if (regularOnly && !S_ISREG(info.st_mode)) return std::nullopt;
+    std::string bytes(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got < bytes.size()) {  // it shrank meanwhile
+        bytes.resize(got);
+        return bytes;
+    }
+    char chunk[4096];  // it grew meanwhile, or is a pipe
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    return bytes;
 }
+
+}  // namespace
+
+std::optional<std::string> readWholeFile(const fs::path& path) { return readFile(path, false); }
 
 bool FolderFiles::exists(std::string_view name) {
     std::error_code ec;
@@ -52,8 +85,7 @@ bool FolderFiles::exists(std::string_view name) {
 }
 
 std::optional<std::string> FolderFiles::read(std::string_view name) {
-    if (!exists(name)) return std::nullopt;
-    return readWholeFile(root_ / fs::path(name));
+    return readFile(root_ / fs::path(name), true);
 }
 
 bool FolderFiles::write(std::string_view name, std::string_view bytes) {

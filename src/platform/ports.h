@@ -82,6 +82,10 @@ public:
     // or the clock reaches deadlineMs, whichever comes first. The simulated platform jumps
     // its clock instead of waiting.
     virtual void idleUntil(std::int64_t deadlineMs) = 0;
+    // True: the loop does not wake up for the ticks of idle timers (Timer::setIdleWhen), so an
+    // idle game sleeps. False: it wakes for every tick, for drivers that step a simulated run
+    // from outside and look at the clock between pumps.
+    virtual bool sleepsThroughIdleTimers() const { return false; }
     // The next pending key press (Windows virtual-key code), in the order pressed.
     virtual std::optional<int> takeKey() = 0;
     // The window was closed, or SIGINT/SIGTERM arrived.

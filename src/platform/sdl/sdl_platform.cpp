@@ -8,9 +8,11 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <iostream>
 #include <random>
 #include <stdexcept>
 
+#include "platform/audio_buffer.h"
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
@@ -78,11 +80,12 @@ int virtualKey(const SDL_Keysym& key) {
 
 class SdlPlatform final : public Platform {
 public:
-    SdlPlatform();
+    SdlPlatform(AudioBlockObserver observer, void* observerContext);
     ~SdlPlatform() override;
 
     std::int64_t nowMs() override { return static_cast<std::int64_t>(SDL_GetTicks64()); }
     void idleUntil(std::int64_t deadlineMs) override;
+    bool sleepsThroughIdleTimers() const override { return true; }
     std::optional<int> takeKey() override;
     bool closeRequested() override { return closeRequested_; }
     Mixer& mixer() override { return *mixer_; }
@@ -102,6 +105,8 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_AudioDeviceID device_ = 0;
     std::unique_ptr<Mixer> mixer_;
+    AudioBlockObserver observer_;
+    void* observerContext_;
     std::deque<int> keys_;
     bool closeRequested_ = false;
     IniSettingsStore settings_{IniSettingsStore::defaultFolder()};
@@ -117,8 +122,10 @@ std::filesystem::path programFolder() {
     return folder;
 }
 
-SdlPlatform::SdlPlatform()
-    : files_(programFolder()),
+SdlPlatform::SdlPlatform(AudioBlockObserver observer, void* observerContext)
+    : observer_(observer),
+      observerContext_(observerContext),
+      files_(programFolder()),
       rng_(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
            std::random_device{}()) {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0)
@@ -133,12 +140,15 @@ SdlPlatform::SdlPlatform()
     want.freq = 48000;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = 512;  // about 10 ms: a key press is heard within one buffer
+    want.samples = static_cast<Uint16>(audioBufferFrames(settings_, std::cerr));
     want.userdata = this;
     want.callback = [](void* self, Uint8* stream, int len) noexcept {
         auto* platform = static_cast<SdlPlatform*>(self);
-        platform->mixer_->render(reinterpret_cast<float*>(stream),
-                                 static_cast<std::size_t>(len) / (2 * sizeof(float)));
+        const auto began = std::chrono::steady_clock::now();
+        auto* out = reinterpret_cast<float*>(stream);
+        const std::size_t frames = static_cast<std::size_t>(len) / (2 * sizeof(float));
+        platform->mixer_->render(out, frames);
+        if (platform->observer_) platform->observer_(platform->observerContext_, began, out, frames);
     };
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (device_ == 0)
@@ -230,6 +240,10 @@ LocalDateTime SdlPlatform::localDateTime() {
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(); }
+std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(nullptr, nullptr); }
+
+std::unique_ptr<Platform> makeSdlPlatform(AudioBlockObserver observer, void* context) {
+    return std::make_unique<SdlPlatform>(observer, context);
+}
 
 }  // namespace zorvan

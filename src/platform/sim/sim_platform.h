@@ -45,6 +45,9 @@ struct SimOptions {
     std::filesystem::path logPath;         // empty: kept in memory only
     std::filesystem::path wavPath;         // empty: no recording
     Http* http = nullptr;                  // null: OfflineHttp
+    // Skip over the ticks of idle timers instead of stopping at each. The log is the same;
+    // only a driver that looks at the clock between pumps would see fewer, longer steps.
+    bool sleepThroughIdleTimers = false;
 };
 
 class SimPlatform final : public Platform {
@@ -57,6 +60,7 @@ public:
 
     std::int64_t nowMs() override { return now_; }
     void idleUntil(std::int64_t deadlineMs) override;
+    bool sleepsThroughIdleTimers() const override { return options_.sleepThroughIdleTimers; }
     std::optional<int> takeKey() override;
     bool closeRequested() override { return closeRequested_; }
     Mixer& mixer() override { return mixer_; }
