@@ -17,7 +17,7 @@ for n in $(seq 140 170); do [[ -e /tmp/.X$n-lock ]] || { display=":$n"; break; }
 Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
 export DISPLAY=$display XDG_CONFIG_HOME="$work" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$work/game/zorvan" & pid=$!
+"$work/game/zorvan" 2>"$work/stderr" & pid=$!
 window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
 xdotool windowfocus --sync "$window"
 sleep 1; xdotool key --window "$window" space; sleep 1; xdotool key --window "$window" space

@@ -2,10 +2,15 @@
 // "normal" in the "arcade" theme, played by ear by the autopilot from the difficulty menu to
 // level 14 and out through the exit prompt (or to game over), bonus round included.
 //   cmake --build build --target bench_race && build/bench/race/bench_race
-// The counter sim_minutes is virtual minutes of play per wall-clock second.
+// The counter sim_minutes is virtual minutes of play per wall-clock second. With
+// ZORVAN_RACE_LOGS=DIR each game's event log goes to DIR/game-SEED.log, to check that a change
+// leaves every game the same.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "game/main_form.h"
 #include "platform/keys.h"
@@ -23,6 +28,8 @@ std::int64_t playOneGame(std::uint64_t seed, test::GameFolder& folder) {
     options.folder = folder.game();
     options.settingsFolder = folder.settings();
     options.seed = seed;
+    if (const char* logs = std::getenv("ZORVAN_RACE_LOGS"))
+        options.logPath = std::filesystem::path(logs) / ("game-" + std::to_string(seed) + ".log");
     SimPlatform sim(options);
     MainForm form(sim);
     std::int64_t started = 0;

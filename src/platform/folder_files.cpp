@@ -12,7 +12,7 @@ namespace zorvan {
 
 namespace fs = std::filesystem;
 
-bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+bool writeFileAtomically(const fs::path& path, std::string_view bytes, bool synced) {
     fs::path temp = path;
     temp += ".tmp" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -30,7 +30,7 @@ bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!synced || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
@@ -89,7 +89,7 @@ std::optional<std::string> FolderFiles::read(std::string_view name) {
 }
 
 bool FolderFiles::write(std::string_view name, std::string_view bytes) {
-    bool ok = writeFileAtomically(root_ / fs::path(name), bytes);
+    bool ok = writeFileAtomically(root_ / fs::path(name), bytes, synced_);
     if (ok && onWrite_) onWrite_(name);
     return ok;
 }

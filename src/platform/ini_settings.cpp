@@ -134,7 +134,7 @@ bool IniSettingsStore::set(std::string_view app, std::string_view section, std::
         }
     if (!found) target->entries.emplace_back(std::string(key), std::string(value));
     fs::create_directories(folder_, ec);
-    return writeFileAtomically(fileOf(app), format(sections));
+    return writeFileAtomically(fileOf(app), format(sections), synced_);
 }
 
 bool IniSettingsStore::remove(std::string_view app, std::string_view section, std::string_view key) {
@@ -152,7 +152,7 @@ bool IniSettingsStore::remove(std::string_view app, std::string_view section, st
         });
     }
     if (!changed) return true;
-    return writeFileAtomically(fileOf(app), format(sections));
+    return writeFileAtomically(fileOf(app), format(sections), synced_);
 }
 
 }  // namespace zorvan
