@@ -89,7 +89,28 @@ std::int64_t EventLoop::nextDue() const {
     return next;
 }
 
-void EventLoop::pump() {
+void EventLoop::pump() { pump(std::numeric_limits<std::int64_t>::max()); }
+
+void EventLoop::pumpUntil(std::int64_t deadlineMs) {
+    const std::int64_t wakeAt = platform_.sleepsThroughIdleTimers() ? wakeAfter(deadlineMs)
+                                                                     : std::numeric_limits<std::int64_t>::max();
+    while (now() < deadlineMs) pump(wakeAt);
+}
+
+// When a loop woken by every tick would first look at the clock at or after the deadline.
+std::int64_t EventLoop::wakeAfter(std::int64_t deadlineMs) const {
+    std::int64_t wake = std::numeric_limits<std::int64_t>::max();
+    for (auto& timer : timers_) {
+        if (!timer->idle_ || !timer->armed()) continue;
+        const std::int64_t period = timer->period();
+        std::int64_t tick = timer->due_;
+        if (tick < deadlineMs) tick += (deadlineMs - tick + period - 1) / period * period;
+        wake = std::min(wake, tick);
+    }
+    return wake == std::numeric_limits<std::int64_t>::max() ? deadlineMs : wake;
+}
+
+void EventLoop::pump(std::int64_t wakeAt) {
     if (!closing_ && platform_.closeRequested()) {
         closing_ = true;
         if (closeHandler_) closeHandler_();
@@ -98,7 +119,7 @@ void EventLoop::pump() {
     bool delivered = deliverKeys();
     delivered = deliverTimers() || delivered;
     if (!delivered) {
-        platform_.idleUntil(nextDue());
+        platform_.idleUntil(std::min(nextDue(), wakeAt));
         if (platform_.sleepsThroughIdleTimers()) passIdleTicks();
     }
 }

@@ -65,6 +65,10 @@ public:
     // Delivers the pending keys, then the due timer ticks in the order they fell due. When
     // there was nothing to deliver, idles until the next thing can happen.
     void pump();
+    // Pumps until the clock reaches deadlineMs. Returns when a loop woken by every timer tick
+    // would have seen the deadline pass: at the first tick from then on of a timer that may
+    // idle (Timer::setIdleWhen), else at the first thing that happens from then on.
+    void pumpUntil(std::int64_t deadlineMs);
     // Pumps until the program ends (ProgramEnd).
     [[noreturn]] void run();
 
@@ -73,6 +77,8 @@ public:
 
 private:
     friend class Timer;
+    void pump(std::int64_t wakeAt);
+    std::int64_t wakeAfter(std::int64_t deadlineMs) const;
     bool deliverKeys();
     bool deliverTimers();
     void passIdleTicks();
