@@ -37,10 +37,10 @@ settings() {  # a settings folder asking for $1 frames
 field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
 
 echo "== SDL dummy driver, $presses presses: key handled -> first mixed sample (ms)"
-printf '%8s %10s %10s %10s %18s\n' frames median max min event_to_handled
+printf '%8s %10s %10s %10s %10s %18s\n' frames median p90 max min event_to_handled
 for frames in "${sizes[@]}"; do
   line=$(XDG_CONFIG_HOME=$(settings "$frames") SDL_AUDIODRIVER=dummy "$bin" --presses "$presses")
-  printf '%8s %10s %10s %10s %18s\n' "$(field "$line" buffer)" "$(field "$line" key_to_mix_median)" \
+  printf '%8s %10s %10s %10s %10s %18s\n' "$(field "$line" buffer)" "$(field "$line" key_to_mix_median)" "$(field "$line" key_to_mix_p90)" \
     "$(field "$line" key_to_mix_max)" "$(field "$line" key_to_mix_min)" "$(field "$line" event_to_handled_median)"
 done
 
@@ -59,18 +59,20 @@ for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl info >/dev/null 2>&1 || { echo "latency.sh: PulseAudio did not start:" >&2; cat "$work/pulse.log" >&2; exit 1; }
 
 echo "== PulseAudio null sink, $presses presses (ms)"
-printf '%8s %10s %10s %14s %12s %18s %15s\n' frames median max buffer_lat sink_lat ear_median ear_max
+printf '%8s %10s %10s %10s %14s %12s %12s %10s %10s\n' frames median p90 max buffer_lat sink_lat ear_median ear_p90 ear_max
 for frames in "${sizes[@]}"; do
   XDG_CONFIG_HOME=$(settings "$frames") SDL_AUDIODRIVER=pulseaudio "$bin" --presses "$presses" >"$work/out" &
   bench=$!
-  sleep 2.5
-  pactl list sink-inputs >"$work/inputs" || true
+  : >"$work/inputs"
+  for _ in 1 2 3 4 5; do sleep 1; pactl list sink-inputs >>"$work/inputs" || true; done
   wait "$bench"
   line=$(cat "$work/out")
-  buf=$(awk '/Buffer Latency:/ {printf "%.2f", $3 / 1000; exit}' "$work/inputs")
-  sink=$(awk '/Sink Latency:/ {printf "%.2f", $3 / 1000; exit}' "$work/inputs")
-  med=$(field "$line" key_to_mix_median); max=$(field "$line" key_to_mix_max)
-  printf '%8s %10s %10s %14s %12s %18s %15s\n' "$(field "$line" buffer)" "$med" "$max" "${buf:-?}" "${sink:-?}" \
-    "$(awk -v a="$med" -v b="${buf:-0}" 'BEGIN{printf "%.2f", a + b}')" \
-    "$(awk -v a="$max" -v b="${buf:-0}" 'BEGIN{printf "%.2f", a + b}')"
+  # The median of the server's five reports.
+  mid() { sort -n | awk '{v[NR] = $1} END {if (NR) printf "%.2f", v[int((NR + 1) / 2)] / 1000}'; }
+  buf=$(awk '/Buffer Latency:/ {print $3}' "$work/inputs" | mid)
+  sink=$(awk '/Sink Latency:/ {print $3}' "$work/inputs" | mid)
+  med=$(field "$line" key_to_mix_median); p90=$(field "$line" key_to_mix_p90); max=$(field "$line" key_to_mix_max)
+  sum() { awk -v a="$1" -v b="${buf:-0}" 'BEGIN{printf "%.2f", a + b}'; }
+  printf '%8s %10s %10s %10s %14s %12s %12s %10s %10s\n' "$(field "$line" buffer)" "$med" "$p90" "$max" "${buf:-?}" \
+    "${sink:-?}" "$(sum "$med")" "$(sum "$p90")" "$(sum "$max")"
 done
