@@ -13,6 +13,7 @@
 namespace zorvan {
 
 class Mixer;
+class ClipCache;
 
 // Ends the program from wherever it is, however deep in nested waits; caught in main().
 struct ProgramEnd {
@@ -92,6 +93,9 @@ public:
     virtual bool closeRequested() = 0;
 
     virtual Mixer& mixer() = 0;
+    // Decoded sounds to share between the games of one process (a benchmark plays many);
+    // null: each game keeps its own.
+    virtual ClipCache* clipCache() { return nullptr; }
     // Called (on the game thread) for every one-shot voice that reached its end; only the
     // simulated platform reports them, for its event log.
     virtual void setVoiceEndListener(std::function<void(std::uint32_t voice)> listener) = 0;

@@ -1,8 +1,6 @@
 #include "sound/sound_system.h"
 
-#include <algorithm>
 #include <span>
-#include <vector>
 
 #include "game/main_form.h"
 #include "platform/ports.h"
@@ -111,39 +109,17 @@ void SoundSystem::voiceEnded(std::uint32_t voice) {
 void SoundSystem::forget(Mixer::VoiceId voice) { live_.erase(voice); }
 
 std::shared_ptr<const PcmClip> SoundSystem::decode(const std::string& path) {
-    ++uses_;
-    if (auto it = decoded_.find(path); it != decoded_.end()) {
-        it->second.lastUse = uses_;
-        return it->second.clip;
-    }
+    ClipCache& cache = form_.platform.clipCache() ? *form_.platform.clipCache() : clips_;
+    const std::string key = form_.platform.files().absolutePath(path);
+    if (auto clip = cache.find(key)) return clip;
     auto bytes = form_.platform.files().read(path);
     if (!bytes) throw SoundLoadError(path, "the file is missing or unreadable");
     std::string error;
     auto clip = decodeWav(
         std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()), &error);
     if (!clip) throw SoundLoadError(path, error);
-    decoded_[path] = Decoded{clip, uses_};
-    dropUnusedClips();
+    cache.store(key, clip);
     return clip;
-}
-
-void SoundSystem::dropUnusedClips() {
-    // Only this cache holds them: no buffer plays them now.
-    std::vector<std::map<std::string, Decoded>::iterator> unused;
-    std::size_t bytes = 0;
-    for (auto it = decoded_.begin(); it != decoded_.end(); ++it) {
-        if (it->second.clip.use_count() > 1) continue;
-        unused.push_back(it);
-        bytes += it->second.clip->samples.size() * sizeof(float);
-    }
-    if (bytes <= kKeepUnusedBytes) return;
-    std::sort(unused.begin(), unused.end(),
-              [](auto a, auto b) { return a->second.lastUse < b->second.lastUse; });
-    for (auto it : unused) {
-        if (bytes <= kKeepUnusedBytes) break;
-        bytes -= it->second.clip->samples.size() * sizeof(float);
-        decoded_.erase(it);
-    }
 }
 
 SoundSlot SoundSystem::loadWave(std::string_view path) {

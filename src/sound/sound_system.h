@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "sound/clip_cache.h"
 #include "sound/mixer.h"
 
 namespace zorvan {
@@ -153,22 +154,11 @@ private:
     void forget(Mixer::VoiceId voice);
     void voiceEnded(std::uint32_t voice);
     std::shared_ptr<const PcmClip> decode(const std::string& path);
-    void dropUnusedClips();
 
     MainForm& form_;
     bool open_ = false;
     std::unordered_map<Mixer::VoiceId, SoundBuffer*> live_;
-    // Decoded files for the whole run, shared by the buffers of one file (the race loads each
-    // engine thrice) and kept when no buffer holds them (number clips, playWave's clips and
-    // whole banks come back again and again), up to this many bytes of clips no buffer holds;
-    // past it the least recently loaded go.
-    static constexpr std::size_t kKeepUnusedBytes = 24u << 20;
-    struct Decoded {
-        std::shared_ptr<const PcmClip> clip;
-        std::uint64_t lastUse = 0;
-    };
-    std::map<std::string, Decoded> decoded_;
-    std::uint64_t uses_ = 0;
+    ClipCache clips_;  // unless the platform brings one that outlives the game
 };
 
 }  // namespace zorvan

@@ -48,6 +48,7 @@ struct SimOptions {
     // Skip over the ticks of idle timers instead of stopping at each. The log is the same;
     // only a driver that looks at the clock between pumps would see fewer, longer steps.
     bool sleepThroughIdleTimers = false;
+    std::shared_ptr<ClipCache> clips;      // null: the game keeps its own
 };
 
 class SimPlatform final : public Platform {
@@ -64,6 +65,7 @@ public:
     std::optional<int> takeKey() override;
     bool closeRequested() override { return closeRequested_; }
     Mixer& mixer() override { return mixer_; }
+    ClipCache* clipCache() override { return options_.clips.get(); }
     void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
         voiceEnded_ = std::move(listener);
     }
