@@ -241,5 +241,29 @@ TEST(IdleTimer, NothingButAnIdleTimerLeftEndsASimulatedRun) {
     EXPECT_TRUE(platform.timedOut());
 }
 
+// A timed wait ends when a loop woken by every tick would have noticed its deadline.
+std::int64_t timedWaitEnds(bool sleepy, bool withIdleTimer) {
+    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    options.sleepThroughIdleTimers = sleepy;
+    SimPlatform platform(options);
+    EventLoop loop(platform);
+    Timer& voss = loop.addTimer("voss");
+    voss.setIdleWhen([] { return true; });
+    voss.setInterval(10);
+    voss.setEnabled(withIdleTimer);
+    Timer& slow = loop.addTimer("slow");
+    slow.setInterval(5000);
+    slow.setEnabled(true);
+    platform.advanceTo(3);
+    loop.pumpUntil(1234);
+    return platform.nowMs();
+}
+
+TEST(IdleTimer, ATimedWaitEndsAtTheSameTickAsleepOrAwake) {
+    EXPECT_EQ(timedWaitEnds(false, true), 1240);
+    EXPECT_EQ(timedWaitEnds(true, true), 1240);
+    EXPECT_EQ(timedWaitEnds(true, false), 1234) << "no ticks to wait for: the deadline itself";
+}
+
 }  // namespace
 }  // namespace zorvan
