@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # CPU that the real game uses, as a share of one core, idling in the main menu (target under
-# 2 %) or during a race (target under 5 %).
+# 0.5 %) or during a race (target under 5 %), and how often its game thread wakes up (idle menu:
+# at most 10 times a second): the thread's context switches, as each wake-up after a wait is one.
 #   bench/game/game_cpu.sh GAME_FOLDER menu|race [SECONDS]
 # GAME_FOLDER holds the zorvan program and the sound pack (build/game). The game runs in its
 # window under a private Xvfb with SDL's dummy audio driver, which pulls the mix at real-time
@@ -20,7 +21,7 @@ for n in $(seq 140 170); do [[ -e /tmp/.X$n-lock ]] || { display=":$n"; break; }
 Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
 export DISPLAY=$display XDG_CONFIG_HOME="$work" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$work/game/zorvan" & pid=$!
+"$work/game/zorvan" 2>"$work/stderr" & pid=$!
 window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
 xdotool windowfocus --sync "$window"
 key() { xdotool key --window "$window" "$1"; sleep "${2:-1}"; }
@@ -34,6 +35,9 @@ fi
 kill -0 "$pid" 2>/dev/null || { echo "game_cpu.sh: zorvan ended early" >&2; exit 1; }
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-before=$(cpu); sleep "$seconds"; after=$(cpu)
-awk -v a="$before" -v b="$after" -v t="$ticks" -v s="$seconds" -v w="$what" \
-  'BEGIN { printf "zorvan (%s): %.2f %% of one core over %d s\n", w, 100 * (b - a) / t / s, s }'
+thread() { awk '{print $14 + $15}' "/proc/$pid/task/$pid/stat"; }
+switches() { awk '/ctxt_switches/ {n += $2} END {print n}' "/proc/$pid/task/$pid/status"; }
+before=$(cpu); mine=$(thread); woke=$(switches); sleep "$seconds"; after=$(cpu); ours=$(thread); woken=$(switches)
+awk -v a="$before" -v b="$after" -v c="$mine" -v d="$ours" -v t="$ticks" -v s="$seconds" -v w="$what" -v x="$woke" -v y="$woken" \
+  'BEGIN { printf "zorvan (%s): %.2f %% of one core over %d s (game thread %.2f %%, the rest is the audio thread mixing); game thread woke %.1f times a second\n",
+           w, 100 * (b - a) / t / s, s, 100 * (d - c) / t / s, (y - x) / s }'

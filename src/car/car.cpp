@@ -90,7 +90,7 @@ void car::wait(double seconds) {
     // Only locals from here on: the car may be released by a key handled inside the wait.
     MainForm& form = form_;
     const std::int64_t deadline = form.platform.nowMs() + static_cast<std::int64_t>(seconds * 1000.0);
-    while (form.platform.nowMs() < deadline) form.loop.pump();
+    form.loop.pumpUntil(deadline);
 }
 
 void car::reset() {

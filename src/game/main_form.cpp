@@ -33,10 +33,9 @@ MainForm::MainForm(Platform& platform_)
       tmrBstart(loop.addTimer("tmrBstart")) {
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
-    tmrVoss.setHandler([this] {
-        numbers.numberSpeechTick();
-        showRaceStatus();
-    });
+    tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });
+    tmrVoss.setIdleWhen([this] { return numbers.speechQueueCount() == 0; });
+    loop.setAfterHandlers([this] { showRaceStatus(); });
     wireRaceTimers();
 }
 

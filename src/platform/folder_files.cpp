@@ -2,15 +2,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include "platform/data_folder.h"
-
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <system_error>
 
-#include <cerrno>
-#include <cstring>
+#include "platform/data_folder.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -21,7 +17,7 @@ namespace zorvan {
 
 namespace fs = std::filesystem;
 
-bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
+bool writeFileAtomically(const fs::path& path, std::string_view bytes, bool synced) {
     fs::path temp = path;
     temp += ".tmp" + std::to_string(::getpid());
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -39,7 +35,7 @@ bool writeFileAtomically(const fs::path& path, std::string_view bytes) {
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!synced || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
@@ -64,14 +60,47 @@ void removeStaleTemporaries(const fs::path& folder, const std::function<bool(std
     }
 }
 
-std::optional<std::string> readWholeFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream out;
-    out << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return std::move(out).str();
+namespace {
+
+// One read of the size the file has (sounds are read whole, many times a game), then on to
+// the end in case it grew meanwhile or is a pipe. Regular files only when `regularOnly`.
+std::optional<std::string> readFile(const fs::path& path, bool regularOnly) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return std::nullopt;
+    if (regularOnly && !S_ISREG(info.st_mode)) return std::nullopt;
+    std::string bytes(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got < bytes.size()) {  // it shrank meanwhile
+        bytes.resize(got);
+        return bytes;
+    }
+    char chunk[4096];  // it grew meanwhile, or is a pipe
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    return bytes;
 }
+
+}  // namespace
+
+std::optional<std::string> readWholeFile(const fs::path& path) { return readFile(path, false); }
 
 fs::path FolderFiles::pathOf(std::string_view name) const {
     return (isPlayerFile(name) ? data_ : root_) / fs::path(name);
@@ -83,12 +112,11 @@ bool FolderFiles::exists(std::string_view name) {
 }
 
 std::optional<std::string> FolderFiles::read(std::string_view name) {
-    if (!exists(name)) return std::nullopt;
-    return readWholeFile(pathOf(name));
+    return readFile(pathOf(name), true);
 }
 
 bool FolderFiles::write(std::string_view name, std::string_view bytes) {
-    bool ok = writeFileAtomically(pathOf(name), bytes);
+    bool ok = writeFileAtomically(pathOf(name), bytes, synced_);
     if (ok && onWrite_) onWrite_(name);
     return ok;
 }

@@ -18,6 +18,9 @@ public:
     void setWriteListener(std::function<void(std::string_view)> listener) {
         onWrite_ = std::move(listener);
     }
+    // Writes stay atomic but skip waiting for the disk (a simulated run has no power cut to
+    // survive, and the wait is most of its time).
+    void setSynced(bool synced) { synced_ = synced; }
 
     bool exists(std::string_view name) override;
     std::optional<std::string> read(std::string_view name) override;
@@ -33,10 +36,12 @@ private:
     std::filesystem::path root_;
     std::filesystem::path data_;
     std::function<void(std::string_view)> onWrite_;
+    bool synced_ = true;
 };
 
-// Writes `bytes` to `path` through a temporary file beside it and a rename.
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+// Writes `bytes` to `path` through a temporary file beside it and a rename. `synced`: the data
+// reaches the disk before the rename, so that not even a power cut leaves an empty file.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view bytes, bool synced = true);
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 // Deletes from `folder` the temporary files of writeFileAtomically ("NAME.tmpPID") that an
 // interrupted write left, for the NAMEs that `ours` accepts: those of a process that is gone

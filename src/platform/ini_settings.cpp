@@ -164,7 +164,7 @@ bool IniSettingsStore::set(std::string_view app, std::string_view section, std::
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(endOfSection), std::move(entry));
     }
     fs::create_directories(folder_, ec);
-    return writeFileAtomically(fileOf(app), format(lines));
+    return writeFileAtomically(fileOf(app), format(lines), synced_);
 }
 
 bool IniSettingsStore::remove(std::string_view app, std::string_view section, std::string_view key) {
@@ -183,7 +183,7 @@ bool IniSettingsStore::remove(std::string_view app, std::string_view section, st
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             break;
         }
-    return writeFileAtomically(fileOf(app), format(lines));
+    return writeFileAtomically(fileOf(app), format(lines), synced_);
 }
 
 void IniSettingsStore::removeStaleTemporaries(std::string_view app) {

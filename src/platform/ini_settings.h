@@ -14,7 +14,9 @@ namespace zorvan {
 
 class IniSettingsStore final : public SettingsStore {
 public:
-    explicit IniSettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    // `synced`: see writeFileAtomically.
+    explicit IniSettingsStore(std::filesystem::path folder, bool synced = true)
+        : folder_(std::move(folder)), synced_(synced) {}
     // $XDG_CONFIG_HOME, or ~/.config when it is unset or empty.
     static std::filesystem::path defaultFolder();
 
@@ -30,6 +32,7 @@ private:
     std::filesystem::path fileOf(std::string_view app) const;
     std::filesystem::path folder_;
     std::set<std::string, std::less<>> cleaned_;
+    bool synced_;
 };
 
 // Values may hold any byte (the saved game's identity is enciphered): control bytes and

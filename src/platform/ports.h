@@ -14,6 +14,7 @@
 namespace zorvan {
 
 class Mixer;
+class ClipCache;
 
 // Ends the program from wherever it is, however deep in nested waits; caught in main().
 struct ProgramEnd {
@@ -131,12 +132,19 @@ public:
     // or the clock reaches deadlineMs, whichever comes first. The simulated platform jumps
     // its clock instead of waiting.
     virtual void idleUntil(std::int64_t deadlineMs) = 0;
+    // True: the loop does not wake up for the ticks of idle timers (Timer::setIdleWhen), so an
+    // idle game sleeps. False: it wakes for every tick, for drivers that step a simulated run
+    // from outside and look at the clock between pumps.
+    virtual bool sleepsThroughIdleTimers() const { return false; }
     // The next pending key press (Windows virtual-key code), in the order pressed.
     virtual std::optional<int> takeKey() = 0;
     // The window was closed, or SIGINT/SIGTERM arrived.
     virtual bool closeRequested() = 0;
 
     virtual Mixer& mixer() = 0;
+    // Decoded sounds to share between the games of one process (a benchmark plays many);
+    // null: each game keeps its own.
+    virtual ClipCache* clipCache() { return nullptr; }
     // Called (on the game thread) for every one-shot voice that reached its end; only the
     // simulated platform reports them, for its event log.
     virtual void setVoiceEndListener(std::function<void(std::uint32_t voice)> listener) = 0;

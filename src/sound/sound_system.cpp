@@ -112,15 +112,16 @@ void SoundSystem::voiceEnded(std::uint32_t voice) {
 void SoundSystem::forget(Mixer::VoiceId voice) { live_.erase(voice); }
 
 std::shared_ptr<const PcmClip> SoundSystem::decode(const std::string& path) {
-    if (auto it = decoded_.find(path); it != decoded_.end())
-        if (auto clip = it->second.lock()) return clip;
+    ClipCache& cache = form_.platform.clipCache() ? *form_.platform.clipCache() : clips_;
+    const std::string key = form_.platform.files().absolutePath(path);
+    if (auto clip = cache.find(key)) return clip;
     auto bytes = form_.platform.files().read(path);
     if (!bytes) throw SoundLoadError(path, "the file is missing or unreadable");
     std::string error;
     auto clip = decodeWav(
         std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()), &error);
     if (!clip) throw SoundLoadError(path, error);
-    decoded_[path] = clip;
+    cache.store(key, clip);
     return clip;
 }
 

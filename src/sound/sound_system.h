@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "sound/clip_cache.h"
 #include "sound/mixer.h"
 
 namespace zorvan {
@@ -157,8 +158,7 @@ private:
     MainForm& form_;
     bool open_ = false;
     std::unordered_map<Mixer::VoiceId, SoundBuffer*> live_;
-    // Decoded files shared by buffers of the same file (the race loads each engine thrice).
-    std::map<std::string, std::weak_ptr<const PcmClip>> decoded_;
+    ClipCache clips_;  // unless the platform brings one that outlives the game
 };
 
 }  // namespace zorvan

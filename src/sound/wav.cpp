@@ -6,6 +6,7 @@
 #include "sound/mixer.h"
 
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace zorvan {
@@ -25,6 +26,42 @@ bool looksLikeChunkId(const std::uint8_t* p) {
         if (p[i] < 0x20 || p[i] > 0x7E) return false;
     return true;
 }
+
+// Walks the sample bytes and yields floats, so that a vector can be built from them in one
+// pass of known length.
+template <class Decode, std::ptrdiff_t Width>
+struct Samples {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = float;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const float*;
+    using reference = float;
+
+    const std::uint8_t* at;
+    Decode decode;
+
+    float operator*() const { return decode(at); }
+    Samples& operator++() {
+        at += Width;
+        return *this;
+    }
+    Samples operator++(int) {
+        Samples old = *this;
+        at += Width;
+        return old;
+    }
+    Samples& operator--() {
+        at -= Width;
+        return *this;
+    }
+    Samples& operator+=(difference_type n) {
+        at += n * Width;
+        return *this;
+    }
+    difference_type operator-(const Samples& other) const { return (at - other.at) / Width; }
+    bool operator==(const Samples& other) const { return at == other.at; }
+    bool operator!=(const Samples& other) const { return at != other.at; }
+};
 
 std::shared_ptr<const PcmClip> fail(std::string* error, const char* what) {
     if (error) *error = what;
@@ -95,13 +132,15 @@ std::shared_ptr<const PcmClip> decodeWav(std::span<const std::uint8_t> bytes, st
     auto clip = std::make_shared<PcmClip>();
     clip->rate = static_cast<int>(rate);
     clip->channels = channels;
-    clip->samples.resize(count);
-    float* out = clip->samples.data();
+    // Built straight from the samples: no zero-filled vector written over afterwards.
     if (bits == 8) {
-        for (std::size_t i = 0; i < count; ++i) out[i] = (static_cast<int>(data[i]) - 128) * (1.0f / 128.0f);
+        auto sample = [](const std::uint8_t* p) { return (static_cast<int>(*p) - 128) * (1.0f / 128.0f); };
+        clip->samples.assign(Samples<decltype(sample), 1>{data, sample},
+                             Samples<decltype(sample), 1>{data + count, sample});
     } else {
-        for (std::size_t i = 0; i < count; ++i)
-            out[i] = static_cast<std::int16_t>(le16(data + 2 * i)) * (1.0f / 32768.0f);
+        auto sample = [](const std::uint8_t* p) { return static_cast<std::int16_t>(le16(p)) * (1.0f / 32768.0f); };
+        clip->samples.assign(Samples<decltype(sample), 2>{data, sample},
+                             Samples<decltype(sample), 2>{data + 2 * count, sample});
     }
     if (error) error->clear();
     return clip;

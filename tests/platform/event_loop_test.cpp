@@ -178,5 +178,92 @@ TEST_F(Loop, IdleJumpsStraightToTheNextTimer) {
     EXPECT_LE(pumps, 3);
 }
 
+// A timer with nothing to do is not woken for, yet its first busy tick falls on its old pace,
+// whether the work came from a key or from another timer's tick at the same moment.
+struct IdleRun {
+    std::vector<std::int64_t> busyTicks;
+    int pumps = 0;
+};
+
+IdleRun runWithAnIdleTimer(bool sleepy) {
+    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    options.sleepThroughIdleTimers = sleepy;
+    SimPlatform platform(options);
+    EventLoop loop(platform);
+    IdleRun run;
+    int work = 0;
+    Timer& voss = loop.addTimer("voss");
+    voss.setHandler([&] {
+        if (work == 0) return;
+        --work;
+        run.busyTicks.push_back(platform.nowMs());
+    });
+    voss.setIdleWhen([&] { return work == 0; });
+    voss.setInterval(10);
+    voss.setEnabled(true);
+    Timer& race = loop.addTimer("race");
+    race.setHandler([&] {
+        if (platform.nowMs() == 350) work = 2;
+    });
+    platform.advanceTo(50);
+    race.setInterval(100);
+    race.setEnabled(true);
+    loop.setKeyHandler([&](int) { work = 1; });
+    platform.pressKey('A', 455);
+    platform.pressKey('B', 500);
+    while (platform.nowMs() < 1000) {
+        loop.pump();
+        ++run.pumps;
+    }
+    return run;
+}
+
+TEST(IdleTimer, SleepsThroughIdleTicksAndKeepsItsPace) {
+    const IdleRun awake = runWithAnIdleTimer(false);
+    const IdleRun sleepy = runWithAnIdleTimer(true);
+    const std::vector<std::int64_t> expected{360, 370, 460, 500};
+    EXPECT_EQ(awake.busyTicks, expected);
+    EXPECT_EQ(sleepy.busyTicks, expected);
+    EXPECT_GE(awake.pumps, 190) << "woken for every 10 ms tick (a pump that delivers, one that sleeps)";
+    EXPECT_LE(sleepy.pumps, 40) << "woken for the other timer, the keys and the busy ticks only";
+}
+
+TEST(IdleTimer, NothingButAnIdleTimerLeftEndsASimulatedRun) {
+    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    options.sleepThroughIdleTimers = true;
+    SimPlatform platform(options);
+    EventLoop loop(platform);
+    Timer& voss = loop.addTimer("voss");
+    voss.setIdleWhen([] { return true; });
+    voss.setInterval(10);
+    voss.setEnabled(true);
+    EXPECT_THROW(for (;;) loop.pump(), ProgramEnd);
+    EXPECT_TRUE(platform.timedOut());
+}
+
+// A timed wait ends when a loop woken by every tick would have noticed its deadline.
+std::int64_t timedWaitEnds(bool sleepy, bool withIdleTimer) {
+    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    options.sleepThroughIdleTimers = sleepy;
+    SimPlatform platform(options);
+    EventLoop loop(platform);
+    Timer& voss = loop.addTimer("voss");
+    voss.setIdleWhen([] { return true; });
+    voss.setInterval(10);
+    voss.setEnabled(withIdleTimer);
+    Timer& slow = loop.addTimer("slow");
+    slow.setInterval(5000);
+    slow.setEnabled(true);
+    platform.advanceTo(3);
+    loop.pumpUntil(1234);
+    return platform.nowMs();
+}
+
+TEST(IdleTimer, ATimedWaitEndsAtTheSameTickAsleepOrAwake) {
+    EXPECT_EQ(timedWaitEnds(false, true), 1240);
+    EXPECT_EQ(timedWaitEnds(true, true), 1240);
+    EXPECT_EQ(timedWaitEnds(true, false), 1234) << "no ticks to wait for: the deadline itself";
+}
+
 }  // namespace
 }  // namespace zorvan

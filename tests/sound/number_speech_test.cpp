@@ -121,5 +121,59 @@ TEST(SpokenNumbers, WaitingReturnsWhenAllIsSaidOrAtOnceWhenNothingWasEverQueued)
     EXPECT_TRUE(s.has("end sounds/numbers/1.wav"));
 }
 
+// A minute in the menu with nothing to say, then numbers: the run that sleeps through the idle
+// 10 ms ticks says them at the very moments of the run woken by every tick, clip after clip.
+struct IdleMenuRun {
+    std::vector<std::string> lines;
+    long pumps = 0;
+};
+
+IdleMenuRun idleThenSpeak(bool sleepy) {
+    GameFolder folder;
+    SimOptions o;
+    o.folder = folder.game();
+    o.settingsFolder = folder.settings();
+    o.sleepThroughIdleTimers = sleepy;
+    o.untilMs = 140000;
+    o.keys = parseKeyScript("60000 H\n+4000 V\n+60000 H\n");
+    SimPlatform platform(o);
+    MainForm form(platform);
+    IdleMenuRun run;
+    try {
+        form.Form_Load();
+        for (;;) {
+            form.loop.pump();
+            ++run.pumps;
+        }
+    } catch (const ProgramEnd&) {
+    }
+    run.lines = platform.lines();
+    return run;
+}
+
+TEST(SpokenNumbers, AfterIdlingTheQueueSpeaksAtItsPaceAndIdleTicksWakeNothing) {
+    const IdleMenuRun awake = idleThenSpeak(false);
+    const IdleMenuRun sleepy = idleThenSpeak(true);
+    std::size_t same = 0;
+    while (same < sleepy.lines.size() && same < awake.lines.size() && sleepy.lines[same] == awake.lines[same]) ++same;
+    ASSERT_TRUE(same == sleepy.lines.size() && same == awake.lines.size())
+        << "the logs part at line " << same << ":\nsleeping through idle ticks:\n" << dumpFrom(sleepy.lines, same)
+        << "woken by every tick:\n" << dumpFrom(awake.lines, same);
+    EXPECT_LT(sleepy.pumps * 20, awake.pumps) << "two idle minutes woke the loop " << sleepy.pumps << " times";
+
+    int clips = 0;
+    std::int64_t lastEnd = -1;
+    for (const auto& line : sleepy.lines) {
+        const auto t = std::stoll(line);
+        if (line.find(" end sounds/") != std::string::npos) lastEnd = t;
+        if (line.find(" play sounds/numbers/") != std::string::npos && t > 60000) {
+            ++clips;
+            ASSERT_GE(lastEnd, 0);
+            EXPECT_LE(t - lastEnd, 10) << line;
+        }
+    }
+    EXPECT_GE(clips, 2) << dumpFrom(sleepy.lines, 0);
+}
+
 }  // namespace
 }  // namespace zorvan::test

@@ -8,12 +8,15 @@
 //
 // Header-only so that any test or benchmark folder can use it as "support/autopilot.h".
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_platform.h"
@@ -58,37 +61,59 @@ private:
     };
 
     static int laneOf(int pan) { return pan < 0 ? -3 : pan > 0 ? 3 : 0; }
-    static bool isEngine(const std::string& path) {
+    static int laneIndex(int lane) { return lane / 3 + 1; }
+    static bool isEngine(std::string_view path) {
         return path.size() == 16 && path.rfind("sounds/car/", 0) == 0 && path[11] >= '1' && path[11] <= '4' &&
                path.compare(12, 4, ".wav") == 0;
     }
 
-    void hear(const std::string& line) {
-        std::istringstream in(line);
+    // "5300 volume sounds/car/2.wav -4700 #31": the time, the event, then its words.
+    void hear(std::string_view line) {
+        std::string_view words[4];  // the first four; `last` is the last one
+        std::string_view last;
+        std::size_t count = 0;
+        for (std::size_t at = 0;;) {
+            at = line.find_first_not_of(' ', at);
+            if (at == std::string_view::npos) break;
+            const std::size_t end = std::min(line.find(' ', at), line.size());
+            last = line.substr(at, end - at);
+            if (count < 4) words[count] = last;
+            ++count;
+            at = end;
+        }
+        if (count == 0) return;
         std::int64_t at = 0;
-        std::string event;
-        in >> at >> event;
+        std::from_chars(words[0].data(), words[0].data() + words[0].size(), at);
         now_ = at;
+        const std::string_view event = count > 1 ? words[1] : std::string_view{};
         if (event == "key") {
             ++keysSeen_;
             return;
         }
-        std::vector<std::string> words;
-        for (std::string w; in >> w;) words.push_back(w);
-        if (words.empty() || words.back().size() < 2 || words.back()[0] != '#') return;
-        const std::uint32_t id = static_cast<std::uint32_t>(std::strtoul(words.back().c_str() + 1, nullptr, 10));
-        const std::string& path = words[0];
+        // A line about a sound ends with its buffer number; others (messages) are not heard.
+        if (count < 3 || last.size() < 2 || last[0] != '#') return;
+        std::uint32_t id = 0;
+        std::from_chars(last.data() + 1, last.data() + last.size(), id);
+        const std::string_view path = words[2];
+        const std::size_t size = count - 2;  // the words after the event
         if (event == "load") {
-            voices_[id] = Voice{path};
+            auto [it, fresh] = voices_.insert_or_assign(id, Voice{std::string(path)});
+            std::erase_if(engines_, [id](const auto& e) { return e.first == id; });
+            if (isEngine(path)) engines_.insert(std::upper_bound(engines_.begin(), engines_.end(), id,
+                                                                 [](std::uint32_t a, const auto& e) { return a < e.first; }),
+                                                {id, &it->second});
+            (void)fresh;
             return;
         }
         auto it = voices_.find(id);
         if (it == voices_.end()) return;
         Voice& v = it->second;
         if (event == "release") {
+            std::erase_if(engines_, [id](const auto& e) { return e.first == id; });
             voices_.erase(it);
-        } else if (event == "volume" && words.size() >= 3) {
-            const int volume = std::atoi(words[1].c_str());
+        } else if (event == "volume" && size >= 3) {
+            int volume = 0;
+            std::from_chars(words[3].data(), words[3].data() + words[3].size(), volume);
             if (!v.volumeSet && isEngine(path) && volume == -2000) {
                 v.player = true;  // the race bank is loaded: a new game
                 playerPan_ = 0;
@@ -96,11 +121,13 @@ private:
             if (v.volumeSet && volume != v.volume) v.rising = volume > v.volume;
             v.volume = volume;
             v.volumeSet = true;
-        } else if (event == "pan" && words.size() >= 3) {
-            v.pan = std::atoi(words[1].c_str());
+        } else if (event == "pan" && size >= 3) {
+            int pan = 0;
+            std::from_chars(words[3].data(), words[3].data() + words[3].size(), pan);
+            v.pan = pan;
             if (v.player) playerPan_ = v.pan;
-        } else if (event == "play" && words.size() >= 3) {
-            const bool loop = words[1] == "loop";
+        } else if (event == "play" && size >= 3) {
+            const bool loop = words[3] == "loop";
             if (loop) {
                 if (!v.looping && isEngine(path) && !v.player) {
                     v.rising = true;  // a car comes up from afar
@@ -122,13 +149,12 @@ private:
         }
     }
 
-    // What staying in a lane would cost: a hole is the end, a car a life.
-    long cost(int lane, int myLane) const {
+    // What staying in a lane would cost: a hole is the end, a car a life (`cars`: what the
+    // cars coming up in that lane add).
+    long cost(int lane, int myLane, long cars) const {
         long c = lane == myLane ? 0 : 1;
         if (holeLane_ && now_ < holeUntil_ && *holeLane_ == lane) c += 1000000;
-        for (auto& [id, v] : voices_)
-            if (!v.player && v.looping && v.rising && isEngine(v.path) && laneOf(v.pan) == lane)
-                c += 10000 + (v.volume + 5000);  // nearer is worse
+        c += cars;
         if (itemLane_ && now_ < itemUntil_ && *itemLane_ == lane) c -= 10;
         return c;
     }
@@ -142,9 +168,12 @@ private:
     void decide() {
         // The player's engine: the one of the four that plays. None loaded: no race.
         bool loaded = false, running = false;
-        for (auto& [id, v] : voices_) {
-            loaded = loaded || v.player;
-            running = running || (v.player && v.looping);
+        long cars[3] = {0, 0, 0};  // by laneIndex
+        for (auto& [id, v] : engines_) {
+            loaded = loaded || v->player;
+            running = running || (v->player && v->looping);
+            if (!v->player && v->looping && v->rising)
+                cars[laneIndex(laneOf(v->pan))] += 10000 + (v->volume + 5000);  // nearer is worse
         }
         if (!loaded) return;
         if (!running) {
@@ -157,7 +186,7 @@ private:
         const int myLane = laneOf(playerPan_);
         int best = myLane;
         for (int lane : {-3, 0, 3})
-            if (cost(lane, myLane) < cost(best, myLane)) best = lane;
+            if (cost(lane, myLane, cars[laneIndex(lane)]) < cost(best, myLane, cars[laneIndex(best)])) best = lane;
         if (best != myLane) {
             const bool right = best > myLane;
             const int key = (right != o_.swapSteering) ? o_.rightKey : o_.leftKey;
@@ -166,8 +195,9 @@ private:
             return;
         }
         // Nowhere to go and a car close in this lane: the canon.
-        for (auto& [id, v] : voices_) {
-            if (v.player || !v.looping || !v.rising || !isEngine(v.path) || laneOf(v.pan) != myLane) continue;
+        for (auto& [id, engine] : engines_) {
+            const Voice& v = *engine;
+            if (v.player || !v.looping || !v.rising || laneOf(v.pan) != myLane) continue;
             if (v.volume < -2000 || lazerRounds_ < 1 || id == lastTarget_) continue;
             if (!lazerSelected_) {
                 press(o_.nextItemKey);
@@ -186,6 +216,8 @@ private:
     std::size_t read_ = 0;
     std::int64_t now_ = 0;
     std::map<std::uint32_t, Voice> voices_;
+    // The engine loops among them, by buffer number: all that decide() looks through.
+    std::vector<std::pair<std::uint32_t, Voice*>> engines_;
     int playerPan_ = 0;
     std::optional<int> holeLane_, itemLane_;
     std::int64_t holeUntil_ = 0, itemUntil_ = 0;

@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -18,6 +19,7 @@
 
 #include "platform/captions.h"
 #include "platform/data_folder.h"
+#include "platform/audio_buffer.h"
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
@@ -91,11 +93,12 @@ int virtualKey(const SDL_Keysym& key) {
 
 class SdlPlatform final : public Platform {
 public:
-    SdlPlatform();
+    SdlPlatform(AudioBlockObserver observer, void* observerContext);
     ~SdlPlatform() override;
 
     std::int64_t nowMs() override { return static_cast<std::int64_t>(SDL_GetTicks64()); }
     void idleUntil(std::int64_t deadlineMs) override;
+    bool sleepsThroughIdleTimers() const override { return true; }
     std::optional<int> takeKey() override;
     bool closeRequested() override { return closeRequested_; }
     Mixer& mixer() override { return *mixer_; }
@@ -133,6 +136,8 @@ private:
     std::optional<RaceStatus> raceStatus_;
     SDL_AudioDeviceID device_ = 0;
     std::unique_ptr<Mixer> mixer_;
+    AudioBlockObserver observer_;
+    void* observerContext_;
     std::deque<int> keys_;
     bool closeRequested_ = false;
     IniSettingsStore settings_{IniSettingsStore::defaultFolder()};
@@ -162,8 +167,10 @@ std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
     return data;
 }
 
-SdlPlatform::SdlPlatform()
-    : files_(programFolder(), preparedDataFolder(programFolder())),
+SdlPlatform::SdlPlatform(AudioBlockObserver observer, void* observerContext)
+    : observer_(observer),
+      observerContext_(observerContext),
+      files_(programFolder(), preparedDataFolder(programFolder())),
       rng_(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
            std::random_device{}()) {
     // The window is drawn in software on its own surface: no GL stack is loaded for it.
@@ -204,12 +211,17 @@ void SdlPlatform::openSound() {
     want.freq = 48000;
     want.format = AUDIO_F32SYS;
     want.channels = 2;
-    want.samples = 512;  // about 10 ms: a key press is heard within one buffer
+    // 256 frames unless the player asks for more: a key press is heard within about 5 ms.
+    want.samples = static_cast<Uint16>(audioBufferFrames(settings_, std::cerr));
     want.userdata = this;
     want.callback = [](void* self, Uint8* stream, int len) noexcept {
         auto* platform = static_cast<SdlPlatform*>(self);
-        platform->mixer_->render(reinterpret_cast<float*>(stream),
-                                 static_cast<std::size_t>(len) / (2 * sizeof(float)));
+        const auto began = platform->observer_ ? std::chrono::steady_clock::now()
+                                               : std::chrono::steady_clock::time_point{};
+        auto* out = reinterpret_cast<float*>(stream);
+        const std::size_t frames = static_cast<std::size_t>(len) / (2 * sizeof(float));
+        platform->mixer_->render(out, frames);
+        if (platform->observer_) platform->observer_(platform->observerContext_, began, out, frames);
     };
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (device_ == 0) {
@@ -412,7 +424,11 @@ LocalDateTime SdlPlatform::localDateTime() {
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(); }
+std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(nullptr, nullptr); }
+
+std::unique_ptr<Platform> makeSdlPlatform(AudioBlockObserver observer, void* context) {
+    return std::make_unique<SdlPlatform>(observer, context);
+}
 
 bool askYesNo(Platform& platform, std::string_view title, std::string_view text) {
     return dynamic_cast<SdlPlatform&>(platform).showBox(title, text, MessageIcon::Information, true);

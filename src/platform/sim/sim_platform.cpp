@@ -99,7 +99,8 @@ SimPlatform::SimPlatform(SimOptions options)
     : options_(std::move(options)),
       keys_(options_.keys),
       settings_(options_.settingsFolder.empty() ? IniSettingsStore::defaultFolder()
-                                                : options_.settingsFolder),
+                                                : options_.settingsFolder,
+                false),
       files_(options_.folder, options_.dataFolder.empty() ? options_.folder : options_.dataFolder),
       http_(options_.http ? options_.http : &offline_),
       rng_(options_.seed) {
@@ -114,6 +115,7 @@ SimPlatform::SimPlatform(SimOptions options)
         if (!logFile_) throw std::runtime_error("cannot write " + options_.logPath.string());
     }
     if (!options_.wavPath.empty()) recorder_ = std::make_unique<WavRecorder>(options_.wavPath);
+    files_.setSynced(false);  // atomic still, but no power cut to survive in a simulated run
     files_.setWriteListener([this](std::string_view name) { log("file " + std::string(name)); });
 }
 

@@ -46,6 +46,10 @@ struct SimOptions {
     std::filesystem::path wavPath;         // empty: no recording
     Http* http = nullptr;                  // null: OfflineHttp
     std::filesystem::path dataFolder;      // the player's files; empty: the game folder itself
+    // Skip over the ticks of idle timers instead of stopping at each. The log is the same;
+    // only a driver that looks at the clock between pumps would see fewer, longer steps.
+    bool sleepThroughIdleTimers = false;
+    std::shared_ptr<ClipCache> clips;      // null: the game keeps its own
 };
 
 class SimPlatform final : public Platform {
@@ -58,9 +62,11 @@ public:
 
     std::int64_t nowMs() override { return now_; }
     void idleUntil(std::int64_t deadlineMs) override;
+    bool sleepsThroughIdleTimers() const override { return options_.sleepThroughIdleTimers; }
     std::optional<int> takeKey() override;
     bool closeRequested() override { return closeRequested_; }
     Mixer& mixer() override { return mixer_; }
+    ClipCache* clipCache() override { return options_.clips.get(); }
     void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
         voiceEnded_ = std::move(listener);
     }
