@@ -1,7 +1,7 @@
 #pragma once
 // The one form of the Configuration program: the player types a first and last name and
-// optionally an e-mail address, picks a country, and Save writes config.dat into the program
-// folder for the game to read at start-up. Every control carries its label as accessible name
+// optionally an e-mail address, picks a country, and Save writes config.dat into the player's
+// data folder for the game to read at start-up. Every control carries its label as accessible name
 // and the whole form works from the keyboard, since most players use a screen reader.
 
 #include <QMessageBox>
@@ -32,7 +32,7 @@ void showModalMessage(QWidget* parent, const Message& message);
 class frmconfig : public QWidget {
     Q_OBJECT
 public:
-    // `programFolder`: where config.dat is written (the folder of the executable).
+    // `programFolder`: where config.dat is written, the player's data folder that the game reads.
     explicit frmconfig(QString programFolder, MessageBoxFn showMessage = showModalMessage,
                        QWidget* parent = nullptr);
 
