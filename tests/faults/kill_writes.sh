@@ -17,6 +17,11 @@ for entry in "$game"/*; do
         *) ln -s "$entry" "$work/base/game/${entry##*/}" ;;
     esac
 done
+# A built game folder delivers its data files in defaults/: the run starts with them in place,
+# so that nothing is seeded while a run is killed.
+if [[ -d $game/defaults ]]; then
+    for entry in "$game"/defaults/*; do cp "$entry" "$work/base/game/"; done
+fi
 printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$work/base/game/config.dat"
 
 # The key map is rewritten at every remap: the same key each time, so the file is always
