@@ -120,8 +120,9 @@ bool IniSettingsStore::set(std::string_view app, std::string_view section, std::
     if (!text && fs::exists(fileOf(app), ec)) return false;
     auto sections = parse(text.value_or(""));
     Section* target = nullptr;
+    // A hand-edited file may repeat a section: readers take the first, so the value goes there.
     for (auto& s : sections)
-        if (s.name == section) target = &s;
+        if (s.name == section && !target) target = &s;
     if (!target) {
         sections.push_back({std::string(section), {}});
         target = &sections.back();
