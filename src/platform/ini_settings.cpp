@@ -64,7 +64,13 @@ std::string entryText(std::string_view key, std::string_view value) {
 
 std::string format(const std::vector<Line>& lines) {
     std::string out;
-    for (const auto& line : lines) out += line.text + '\n';
+    // Lines end in LF; one whose own text ends in CR gets CR LF, since a reader takes a CR
+    // before the LF for part of the line end and the text's own CR would be lost.
+    for (const auto& line : lines) {
+        out += line.text;
+        if (!line.text.empty() && line.text.back() == '\r') out += '\r';
+        out += '\n';
+    }
     return out;
 }
 

@@ -23,5 +23,16 @@ TEST(Settings, ARepeatedSectionTakesTheNewValueWhereItIsRead) {
     EXPECT_EQ(store.get("Kestrine", "zorvan", "highscore", "none"), "none");
 }
 
+TEST(Settings, AValueEndingInACarriageReturnKeepsItThroughARewrite) {
+    test::TempDir dir;
+    { std::ofstream(dir.path() / "Kestrine.ini", std::ios::binary) << "[an]\r\nkey=value\r\r\n"; }
+    IniSettingsStore store(dir.path());
+    ASSERT_EQ(store.get("Kestrine", "an", "key", "none"), "value\r");
+    ASSERT_TRUE(store.set("Kestrine", "zorvan", "highscore", "250"));
+    EXPECT_EQ(store.get("Kestrine", "an", "key", "none"), "value\r");
+    ASSERT_TRUE(store.remove("Kestrine", "zorvan", "highscore"));
+    EXPECT_EQ(store.get("Kestrine", "an", "key", "none"), "value\r");
+}
+
 }  // namespace
 }  // namespace zorvan
