@@ -153,9 +153,20 @@ for _ in $(seq 300); do conf=$(program_pid Configuration); [[ -n $conf ]] && bre
 [[ -n ${conf:-} ]] || { cat "$work/first.out"; fail "Configuration did not open for a player with no profile"; }
 [[ -n $(window_of "$conf" .) ]] || fail "Configuration opened no window"
 kill "$conf"
-set +e; timeout 60 tail --pid="$launcher" -f /dev/null; wait "$launcher"; set -e
+# Still no profile: the game offers Configuration once more, in its accessible box; Escape
+# declines and the game ends.
+for _ in $(seq 300); do ask=$(program_pid zorvan-message); [[ -n $ask ]] && break; sleep 0.2; done
+[[ -n ${ask:-} ]] || { cat "$work/first.out"; fail "the game did not offer Configuration to a player with no profile"; }
+ask_window=$(window_of "$ask" .)
+[[ -n $ask_window ]] || fail "the game's offer opened no window"
+xdotool windowfocus --sync "$ask_window" 2>/dev/null || true
+xdotool key --window "$ask_window" Escape
+set +e
+timeout 60 tail --pid="$launcher" -f /dev/null || { kill "$launcher"; fail "the game did not end when the offer was declined"; }
+wait "$launcher"
+set -e
 launcher=""
-echo "no profile: Configuration opened first"
+echo "no profile: Configuration opened first, and the game's offer of it could be declined"
 for f in config.dat keys.dat ls.dat stats.txt; do
   cmp -s "$data/$f" "$root/usr/share/games/zorvan/defaults/$f" || fail "$f was not seeded into the data folder"
 done
