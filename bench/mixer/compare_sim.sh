@@ -51,8 +51,8 @@ runs=("keys1.txt 42 40000" "keys2.txt 7 60000" "keys3.txt 1234 20000" "keys2.txt
 for tag in old new; do
   sim=$old; [[ $tag == new ]] && sim=$new
   i=0
-  for spec in "${runs[@]}"; do
-    read -r keys seed until <<<"$spec"
+  for run in "${runs[@]}"; do
+    read -r keys seed until <<<"$run"
     i=$((i + 1))
     for mode in wav plain; do
       g="$work/game" c="$work/config"

@@ -127,9 +127,9 @@ def tail_ms(x, rate, db=-60.0):
 
 
 def band_share(x, rate, lo):
-    spec = np.abs(np.fft.rfft(x.mean(axis=1))) ** 2
+    power = np.abs(np.fft.rfft(x.mean(axis=1))) ** 2
     f = np.fft.rfftfreq(len(x), 1 / rate)
-    return float(spec[f >= lo].sum() / max(spec.sum(), 1e-20))
+    return float(power[f >= lo].sum() / max(power.sum(), 1e-20))
 
 
 def fundamental(x, rate):
@@ -323,8 +323,8 @@ def band_energy(x):
     win = np.hanning(FRAME).astype(np.float32)
     out = np.empty((n, 2, len(BANDS)), np.float32)
     for ear in range(2):
-        spec = np.abs(np.fft.rfft(x[idx, ear] * win, axis=1)) ** 2
-        out[:, ear, :] = spec @ BANDS.T
+        power = np.abs(np.fft.rfft(x[idx, ear] * win, axis=1)) ** 2
+        out[:, ear, :] = power @ BANDS.T
     return out
 
 
