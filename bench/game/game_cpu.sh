@@ -13,17 +13,7 @@ game=$(cd "${1:?usage: game_cpu.sh GAME_FOLDER menu|race [SECONDS]}" && pwd)
 what=${2:?usage: game_cpu.sh GAME_FOLDER menu|race [SECONDS]}
 seconds=${3:-20}
 [[ -x "$game/zorvan" && -d "$game/sounds" ]] || { echo "game_cpu.sh: $game needs zorvan and sounds/" >&2; exit 2; }
-work=$(mktemp -d)
-trap 'kill ${pid:-} ${xvfb:-} 2>/dev/null || true; rm -rf "$work"' EXIT
-cp -r "$game" "$work/game"
-printf 'Bench Player\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
-for n in $(seq 140 170); do [[ -e /tmp/.X$n-lock ]] || { display=":$n"; break; }; done
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-export DISPLAY=$display XDG_CONFIG_HOME="$work" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$work/game/zorvan" 2>"$work/stderr" & pid=$!
-window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
-xdotool windowfocus --sync "$window"
+source "$(dirname "$0")/start_game.sh"
 key() { xdotool key --window "$window" "$1"; sleep "${2:-1}"; }
 sleep 1; key space; key space 5   # past the logo and the intro; the main menu has spoken
 if [[ $what == race ]]; then

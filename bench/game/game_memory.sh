@@ -9,17 +9,7 @@ set -euo pipefail
 game=$(cd "${1:?usage: game_memory.sh GAME_FOLDER [SECONDS]}" && pwd)
 seconds=${2:-5}
 [[ -x "$game/zorvan" && -d "$game/sounds" ]] || { echo "game_memory.sh: $game needs zorvan and sounds/" >&2; exit 2; }
-work=$(mktemp -d)
-trap 'kill ${pid:-} ${xvfb:-} 2>/dev/null || true; rm -rf "$work"' EXIT
-cp -r "$game" "$work/game"
-printf 'Bench Player\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
-for n in $(seq 140 170); do [[ -e /tmp/.X$n-lock ]] || { display=":$n"; break; }; done
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-export DISPLAY=$display XDG_CONFIG_HOME="$work" SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-"$work/game/zorvan" 2>"$work/stderr" & pid=$!
-window=$(timeout 30 xdotool search --sync --name '^Zorvan!$' | head -n 1)
-xdotool windowfocus --sync "$window"
+source "$(dirname "$0")/start_game.sh"
 sleep 1; xdotool key --window "$window" space; sleep 1; xdotool key --window "$window" space
 sleep "$seconds"
 kill -0 "$pid" 2>/dev/null || { echo "game_memory.sh: zorvan ended early" >&2; exit 1; }
