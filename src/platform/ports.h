@@ -104,6 +104,9 @@ public:
         reply.ok = canConnect(url, timeoutMs);
         return std::make_unique<FinishedHttpCall>(std::move(reply));
     }
+    // POST `body` and forget it: nothing waits for the answer, and the run goes on the same
+    // whatever it is. By default nothing is sent.
+    virtual void postInBackground(const std::string& /*url*/, std::string /*body*/) {}
 };
 
 // The date and time of day as the player's system writes them.
@@ -162,6 +165,8 @@ public:
     // Uniform in [0, 1); one generator per run, seeded once.
     virtual double random() = 0;
     virtual LocalDateTime localDateTime() = 0;
+    // The replay of this run so far (see platform/replay.h), when the run records one.
+    virtual std::optional<std::string> replaySoFar() { return std::nullopt; }
 
     // The event log of a simulated run. logging() is false on the real platform, so callers
     // can skip building lines nobody reads.
