@@ -22,6 +22,9 @@ struct ReplayRunOptions {
     // otherwise go on in its menus for ever); 0: no limit beyond the replay's own end.
     std::int64_t graceMs = 60000;
     std::shared_ptr<ClipCache> clips;  // null: the run decodes its own
+    // Stop a run that takes longer than this much real time (a forged replay can ask for
+    // years of play); 0: no limit. The reason is then in `error`.
+    std::int64_t maxRealMs = 0;
 };
 
 struct ReplayRunResult {

@@ -118,7 +118,7 @@ protected:
         return r;
     }
 
-    ReplayRunResult replay(const std::string& text, std::int64_t graceMs = 60000) {
+    ReplayRunResult replay(const std::string& text, std::int64_t graceMs = 60000, std::int64_t maxRealMs = 0) {
         std::string error;
         auto parsed = parseReplay(text, &error);
         EXPECT_TRUE(parsed) << error;
@@ -127,6 +127,7 @@ protected:
         o.gameFolder = folder.game();
         o.workFolder = dirs.path() / ("replayed-" + std::to_string(++replays_));
         o.graceMs = graceMs;
+        o.maxRealMs = maxRealMs;
         return runReplay(*parsed, o);
     }
     fs::path replayedData() const { return dirs.path() / ("replayed-" + std::to_string(replays_)); }
@@ -304,6 +305,10 @@ TEST_F(ReplayRun, AReplayThatDoesNotFitIsReportedWithTheReason) {
         pos = end;
     }
     EXPECT_NE(error(undated).find("no more dates"), std::string::npos);
+    // A run is stopped once it has taken the real time it is given (a forged replay can ask
+    // for years of play); the whole game takes far longer than a millisecond.
+    const ReplayRunResult forever = replay(run.replay, 2000, 1);
+    EXPECT_NE(forever.error.find("more than 1 ms of real time"), std::string::npos) << forever.error;
 }
 
 }  // namespace
