@@ -56,7 +56,6 @@ def main(manifest, game):
         config.set_string("-dict", dic)
         config.set_string("-jsgf", gram)
         config.set_string("-logfn", os.devnull)
-        decoder = Decoder(config)
         misses, numbers, numbers_ok = [], 0, 0
         for path, said in clips:
             with wave.open(os.path.join(game, path), "rb") as w:
@@ -66,6 +65,9 @@ def main(manifest, game):
             y = resample_poly(x, 16000 // g, rate // g)
             pad = np.zeros(3200)  # room around the words
             y = np.concatenate([pad, y, pad])
+            # A decoder of its own for every clip: what one clip leaves in the decoder's state must not
+            # decide how the next is heard.
+            decoder = Decoder(config)
             decoder.start_utt()
             decoder.process_raw(np.clip(y, -32768, 32767).astype("<i2").tobytes(), False, True)
             decoder.end_utt()
