@@ -119,14 +119,14 @@ Audio SpeechSynth::raw(const std::string& text) {
     return a;
 }
 
-Audio finishSpeech(const Audio& raw, int rate) {
+Audio finishSpeech(const Audio& raw, int rate, double silenceDb) {
     Audio a = resample(withChannels(raw, 1), rate);
     highPass(a, 30.0);  // the voice carries a small offset; subtracting a mean would lift the pauses
     const double loud = gatedRmsDb(a);
     if (loud < -150) throw std::runtime_error("the synthesizer produced silence");
     applyGain(a, dbToGain(kSpeechLoudnessDb - loud));
     limitPeaks(a, static_cast<float>(dbToGain(kPeakCeilingDb - 0.3)));
-    trimSilence(a, kSilenceDb, kLeadKeepMs, kTailKeepMs);
+    trimSilence(a, silenceDb, kLeadKeepMs, kTailKeepMs);
     return a;
 }
 

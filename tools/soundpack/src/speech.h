@@ -43,7 +43,7 @@ private:
 };
 
 // Raw synthesizer output to a finished spoken part: rate converted, loudness set, peaks
-// limited, silence trimmed.
-Audio finishSpeech(const Audio& raw, int rate);
+// limited, silence (under `silenceDb`) trimmed.
+Audio finishSpeech(const Audio& raw, int rate, double silenceDb = kSilenceDb);
 
 }  // namespace zorvan::soundpack
