@@ -83,6 +83,9 @@ TEST(Manifest, RejectsWhatWouldBreakThePack) {
     EXPECT_NE(errorOf("other/a.wav 22050 1 effect fx:click\n").find("path"), std::string::npos);
     EXPECT_NE(errorOf("sounds/a.wav 22050 1 effect say[pan=2]:x\n").find("pan"), std::string::npos);
     EXPECT_NE(errorOf("sounds/a.wav 22050 1 effect say[loud=2]:x\n").find("unknown option"), std::string::npos);
+    EXPECT_NE(errorOf("sounds/a.wav 22050 1 effect fx[edge=-70]:click\n").find("edge"), std::string::npos);
+    EXPECT_NE(errorOf("sounds/a.wav 22050 1 speech say[edge=-20]:x\n").find("edge"), std::string::npos);
+    EXPECT_NE(errorOf("sounds/a.wav 22050 1 speech say[edge=-95]:x\n").find("edge"), std::string::npos);
     EXPECT_NE(errorOf("sounds/a.wav 22050 1 effect\n").find("m:1"), std::string::npos);
 }
 
@@ -237,6 +240,24 @@ TEST(Speech, SynthesizedWordsAreTrimmedAndLevelled) {
     EXPECT_LE(sp::leadingSilenceMs(done, sp::kSilenceDb), sp::kLeadKeepMs + 5.1);
     EXPECT_LE(sp::trailingSilenceMs(done, sp::kSilenceDb), sp::kTailKeepMs + 5.1);
     EXPECT_NEAR(sp::gatedRmsDb(done), sp::kSpeechLoudnessDb, 0.5);
+}
+
+// A word kept down to a lower edge keeps more of its faint start and end, still trimmed.
+TEST(Speech, ALowerEdgeKeepsMoreOfTheWord) {
+    TempDir cache("edge");
+    const sp::Audio raw = sp::SpeechSynth(cache.path().string()).raw("point");
+    const sp::Audio plain = sp::finishSpeech(raw, 22050), soft = sp::finishSpeech(raw, 22050, -70.0);
+    EXPECT_GT(soft.frames(), plain.frames());
+    EXPECT_LT(soft.seconds(), raw.seconds());
+    EXPECT_LE(sp::leadingSilenceMs(soft, -70.0), sp::kLeadKeepMs + 5.1);
+    EXPECT_LE(sp::trailingSilenceMs(soft, -70.0), sp::kTailKeepMs + 5.1);
+}
+
+// Respelt words reach the synthesizer as whole words only, whatever their case.
+TEST(Speech, RespeltWordsOnlyWhole) {
+    EXPECT_EQ(sp::spokenForm("six"), "sick's");
+    EXPECT_EQ(sp::spokenForm("Eighty."), "eigh tee.");
+    EXPECT_EQ(sp::spokenForm("sixty and sixteen"), "sixty and sixteen");
 }
 
 // The pack is the same on every machine with the same packages: the synthesizer is

@@ -76,17 +76,26 @@ double heardLufs(const sp::Clip& c) {
     const auto t = sp::loudnessTarget(c);
     return sp::integratedLufs(packFile(c.path).audio, t.speed) + t.gameVolume / 100.0;
 }
-double heardLufs(const std::string& path, int volume) {
-    return sp::integratedLufs(packFile(path).audio, planFor(path).speed) + volume / 100.0;
+double heardLufs(const std::string& path, int volume, int pan = 0) {
+    sp::Audio a = packFile(path).audio;
+    if (pan != 0) {  // as the mixer pans: the far side loses |pan| hundredths of a dB
+        a = sp::withChannels(a, 2);
+        auto& far = a.ch[pan > 0 ? 0 : 1];
+        for (auto& v : far) v = static_cast<float>(v * sp::dbToGain(-std::abs(pan) / 100.0));
+    }
+    return sp::integratedLufs(a, planFor(path).speed) + volume / 100.0;
 }
 
 }  // namespace
 
+// The road bed is meant to be quiet (LOUDNESS.md): it is held 6 dB under its planned level
+// instead, which still catches a bed that came out silent or far too soft.
 TEST(PackQuality, NothingClipsAndNothingIsSilent) {
     for (const auto& c : manifest()) {
         const auto& a = packFile(c.path).audio;
         EXPECT_LE(sp::peakOf(a), kMinusOneDbfs) << c.path << " peaks above -1 dBFS";
-        EXPECT_GT(sp::gatedRmsDb(a), -40.0) << c.path << " is nearly silent";
+        const double floor = sp::loudnessTarget(c).kind == sp::LoudnessKind::Bed ? -48.0 : -40.0;
+        EXPECT_GT(sp::gatedRmsDb(a), floor) << c.path << " is nearly silent";
     }
 }
 
@@ -128,12 +137,14 @@ TEST(PackQuality, MenuMusicIsALongStereoLoop) {
     EXPECT_GT(diff / double(a.frames()), 1e-3);
 }
 
+// A clip whose words keep their faint edges (edge=) is measured at its own level.
 TEST(PackQuality, SpokenClipsCarryNoLongSilenceAtEitherEnd) {
     for (const auto& c : manifest()) {
         if (!isPureSpeech(c)) continue;
         const auto& a = packFile(c.path).audio;
-        EXPECT_LE(sp::leadingSilenceMs(a, -45.0), 20.0) << c.path;
-        EXPECT_LE(sp::trailingSilenceMs(a, -45.0), 20.0) << c.path;
+        const double silent = std::min(-45.0, c.segments.front().option("edge", -45.0) + 3.0);
+        EXPECT_LE(sp::leadingSilenceMs(a, silent), 20.0) << c.path;
+        EXPECT_LE(sp::trailingSilenceMs(a, silent), 20.0) << c.path;
     }
 }
 
@@ -182,15 +193,18 @@ TEST(PackQuality, TheFourEnginesSoundDifferent) {
 }
 
 // The tetriss theme plays the road at full volume under the whole race, with the player's own
-// engine at -2000 (the lane the player hears it in) and every spoken report on top: the road
-// must stay a background to both, and a crash must not jump far out of it.
+// engine at -2000 (the lane the player hears it in, panned hard in a side lane) and every spoken
+// report on top: the road must stay a background to both, and a crash must not jump far out of it.
 TEST(PackQuality, TheRoadStaysUnderTheSpeechAndThePlayersEngine) {
     const double road = heardLufs("sounds/amb.wav", 0);
     EXPECT_LE(road, sp::kSpeechLufs - 12.0);
     for (int car = 1; car <= 4; ++car) {
-        const double engine = heardLufs("sounds/car/" + std::to_string(car) + ".wav", -2000);
-        EXPECT_LE(road, engine - 6.0) << "car " << car << " at -2000: " << engine << " LUFS, road " << road << " LUFS";
-        EXPECT_LE(engine, sp::kSpeechLufs - 6.0) << "car " << car << " heard over the spoken reports";
+        const std::string path = "sounds/car/" + std::to_string(car) + ".wav";
+        for (int pan : {-sp::kSideLanePan, 0, sp::kSideLanePan}) {
+            const double engine = heardLufs(path, -2000, pan);
+            EXPECT_LE(road, engine - 6.0) << "car " << car << " at -2000, pan " << pan << ": " << engine << " LUFS, road " << road << " LUFS";
+            EXPECT_LE(engine, sp::kSpeechLufs - 6.0) << "car " << car << " heard over the spoken reports";
+        }
     }
     for (const auto& c : manifest()) {
         if (sp::loudnessTarget(c).kind != sp::LoudnessKind::Crash) continue;
@@ -209,8 +223,9 @@ TEST(PackQuality, EveryClipMeetsTheLoudnessPlan) {
         EXPECT_LE(heard, t.highest) << c.path << " (" << sp::kindName(t.kind) << ")";
         // Speech on top; effects and jingles within 10 LU of it.
         EXPECT_LE(heard, sp::kSpeechLufs + sp::kLoudnessToleranceLu) << c.path;
-        if (t.kind == sp::LoudnessKind::Effect || t.kind == sp::LoudnessKind::Crash)
+        if (t.kind == sp::LoudnessKind::Effect || t.kind == sp::LoudnessKind::Crash) {
             EXPECT_GE(heard, sp::kSpeechLufs - 10.0) << c.path;
+        }
     }
     EXPECT_EQ(kinds.size(), 7u);
 }

@@ -34,12 +34,16 @@ struct LoudnessTarget {
 // The plan's figures, LUFS as heard.
 inline constexpr double kSpeechLufs = -20.0;
 inline constexpr double kEffectLufs = -23.0;
-inline constexpr double kCrashLufs = -28.0;
+inline constexpr double kCrashLufs = -29.3;  // at most 12 LU over the bed, within 10 LU of speech
 inline constexpr double kMusicLufs = -33.0;
 inline constexpr double kPlayerEngineVolume = -2000;
 inline constexpr double kEngineLufs = -31.5;  // the player's engine at -2000
 inline constexpr double kOverlayLufs = -34.0;
-inline constexpr double kBedLufs = -37.8;
+// The player's engine is panned hard into a side lane (the far ear gets nothing), which costs it
+// 3 LU: the bed sits 6 LU under it there too, 9.5 LU under it in the centre lane.
+inline constexpr double kBedLufs = -41.0;
+// A pan of 9000 hundredths of a dB, as the game pans the player's engine in a side lane.
+inline constexpr int kSideLanePan = 9000;
 // How far a clip may land from its target after limiting (effects: anywhere within 10 LU
 // under the speech).
 inline constexpr double kLoudnessToleranceLu = 0.5;

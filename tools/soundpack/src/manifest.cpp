@@ -47,7 +47,7 @@ Segment parseSegment(const std::string& raw) {
             const auto eq = item.find('=');
             if (eq == std::string::npos) throw std::runtime_error("option without '=' in \"" + s + "\"");
             const std::string key = trim(item.substr(0, eq));
-            if (key != "pan" && key != "over" && key != "dur" && key != "fade")
+            if (key != "pan" && key != "over" && key != "dur" && key != "fade" && key != "edge")
                 throw std::runtime_error("unknown option \"" + key + "\" in \"" + s + "\"");
             seg.options[key] = parseNumber(trim(item.substr(eq + 1)), key);
         }
@@ -64,6 +64,8 @@ Segment parseSegment(const std::string& raw) {
     } else {
         throw std::runtime_error("unknown segment kind \"" + head + "\"");
     }
+    if (seg.options.count("edge") && (seg.kind != Segment::Kind::Say || seg.option("edge", 0.0) < -90.0 || seg.option("edge", 0.0) > -30.0))
+        throw std::runtime_error("edge is for say, -90 to -30 dBFS, in \"" + s + "\"");
     const double pan = seg.option("pan", 0.0);
     if (pan < -1.0 || pan > 1.0) throw std::runtime_error("pan outside -1..1 in \"" + s + "\"");
     if (seg.option("over", 0.0) < 0 || seg.option("dur", 1.0) <= 0 || seg.option("fade", 0.0) < 0)

@@ -15,7 +15,9 @@
 //             gap:SECONDS     silence
 //           options, comma separated: pan=-1..1 (say, fx), over=SECONDS (start that long before
 //           the end of what comes before, mixed over it), dur=SECONDS (fx: cut or repeat to this
-//           length, eased in over 15 ms), fade=MS (fade-out at the end of the segment)
+//           length, eased in over 15 ms), fade=MS (fade-out at the end of the segment),
+//           edge=DBFS (say: the ends of the words are cut where they fall under this level
+//           rather than at kSilenceDb, for a word whose faint ending or start carries it)
 //
 // Blank lines and lines starting with '#' are ignored.
 
@@ -30,7 +32,7 @@ enum class ClipType { Speech, Effect, Loop };
 struct Segment {
     enum class Kind { Say, Fx, Gap } kind = Kind::Say;
     std::string arg;                           // text, generator name or seconds
-    std::map<std::string, double> options;     // pan, over, dur, fade
+    std::map<std::string, double> options;     // pan, over, dur, fade, edge
     double option(const std::string& key, double fallback) const {
         auto it = options.find(key);
         return it == options.end() ? fallback : it->second;

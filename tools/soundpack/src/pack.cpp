@@ -103,7 +103,7 @@ Audio renderClip(const Clip& clip, SpeechSynth& speech) {
         Audio part;
         switch (seg.kind) {
             case Segment::Kind::Say:
-                part = finishSpeech(speech.raw(seg.arg), clip.rate);
+                part = finishSpeech(speech.raw(seg.arg), clip.rate, seg.option("edge", kSilenceDb));
                 break;
             case Segment::Kind::Fx:
                 part = renderFx(seg.arg, clip.rate);

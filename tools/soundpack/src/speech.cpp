@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -58,12 +59,28 @@ std::string slurp(const std::string& path) {
     return ss.str();
 }
 
+// Whole words the voice says unclearly, and how to write them so it says them clearly.
+struct Respelling {
+    const char* word;
+    const char* as;
+};
+constexpr Respelling kRespellings[] = {
+    {"six", "sick's"},      // the plain spelling comes out close to "centre"
+    {"eighty", "eigh tee"},  // a flapped t ("eyddy"): spoken as two syllables it keeps its t
+};
+
 }  // namespace
+
+std::string spokenForm(const std::string& text) {
+    std::string out = text;
+    for (const auto& r : kRespellings) out = std::regex_replace(out, std::regex(std::string("\\b") + r.word + "\\b", std::regex::icase), r.as);
+    return out;
+}
 
 SpeechSynth::SpeechSynth(std::string cacheDir, std::string voice) : cacheDir_(std::move(cacheDir)), voice_(std::move(voice)) {}
 
 std::string SpeechSynth::cacheKey(const std::string& text) const {
-    return Hasher().add("festival-text2wave-1").add(voice_).add(text).hex();
+    return Hasher().add("festival-text2wave-1").add(voice_).add(spokenForm(text)).hex();
 }
 
 Audio SpeechSynth::raw(const std::string& text) {
@@ -82,7 +99,7 @@ Audio SpeechSynth::raw(const std::string& text) {
     const std::string errPath = tempName(dir, "say", ".log");
     {
         std::ofstream t(textPath, std::ios::binary);
-        t << text << "\n";
+        t << spokenForm(text) << "\n";
     }
     const int status = runText2Wave(voice_, textPath, wavPath, errPath);
     const std::string messages = slurp(errPath);
@@ -102,14 +119,14 @@ Audio SpeechSynth::raw(const std::string& text) {
     return a;
 }
 
-Audio finishSpeech(const Audio& raw, int rate) {
+Audio finishSpeech(const Audio& raw, int rate, double silenceDb) {
     Audio a = resample(withChannels(raw, 1), rate);
     highPass(a, 30.0);  // the voice carries a small offset; subtracting a mean would lift the pauses
     const double loud = gatedRmsDb(a);
     if (loud < -150) throw std::runtime_error("the synthesizer produced silence");
     applyGain(a, dbToGain(kSpeechLoudnessDb - loud));
     limitPeaks(a, static_cast<float>(dbToGain(kPeakCeilingDb - 0.3)));
-    trimSilence(a, kSilenceDb, kLeadKeepMs, kTailKeepMs);
+    trimSilence(a, silenceDb, kLeadKeepMs, kTailKeepMs);
     return a;
 }
 

@@ -15,8 +15,14 @@ inline constexpr double kPeakCeilingDb = -1.2;
 // Below this short-term level a stretch at either end of a spoken part counts as silence and is
 // cut: 28 dB under the voice, above the synthesizer's breath noise, below soft consonants.
 inline constexpr double kSilenceDb = -48.0;
-inline constexpr double kLeadKeepMs = 4.0;  // kept before the voice starts
+// Kept before the voice starts: the faint lead-in of a /t/ under the threshold carries it ("two"
+// cut closer is heard as "zero").
+inline constexpr double kLeadKeepMs = 15.0;
 inline constexpr double kTailKeepMs = 8.0;  // kept after it ends (word endings fade slowly)
+
+// The text handed to the synthesizer for `text`: a few words respelled where the voice's own
+// rendering is misheard ("eighty" with a flapped t sounds like "exit").
+std::string spokenForm(const std::string& text);
 
 class SpeechSynth {
 public:
@@ -24,7 +30,7 @@ public:
     // runs once per distinct text, however often the processing after it changes.
     SpeechSynth(std::string cacheDir, std::string voice = "cmu_us_slt_arctic_hts");
 
-    // The synthesizer's output for `text`, as it made it. Throws std::runtime_error with the
+    // The synthesizer's output for `text` (in its spoken form), as it made it. Throws std::runtime_error with the
     // synthesizer's own complaint when it fails.
     Audio raw(const std::string& text);
 
@@ -37,7 +43,7 @@ private:
 };
 
 // Raw synthesizer output to a finished spoken part: rate converted, loudness set, peaks
-// limited, silence trimmed.
-Audio finishSpeech(const Audio& raw, int rate);
+// limited, silence (under `silenceDb`) trimmed.
+Audio finishSpeech(const Audio& raw, int rate, double silenceDb = kSilenceDb);
 
 }  // namespace zorvan::soundpack
