@@ -228,7 +228,7 @@ ReplayCheck runReplayInChild(const std::string& replay, const std::filesystem::p
             break;
         }
         pollfd p{out[0], POLLIN, 0};
-        int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+        int ready = ::poll(&p, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 200)));
         if (ready < 0 && errno != EINTR) break;
         if (ready <= 0) continue;
         ssize_t n = ::read(out[0], buf, sizeof buf);
@@ -262,7 +262,7 @@ ReplayCheck runReplayInChild(const std::string& replay, const std::filesystem::p
         return failed("the game core stopped on signal " + std::to_string(sig) + " (" + strsignal(sig) + ")");
     }
     ReplayCheck check = parseReplayCheck(report);
-    if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && check.error.empty())
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0 && (check.ran || check.error.empty() || report.empty()))
         return failed("the replay ended with status " + std::to_string(WEXITSTATUS(status)));
     return check;
 }
