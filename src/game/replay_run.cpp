@@ -47,7 +47,7 @@ ReplayRunResult runReplay(const Replay& replay, const ReplayRunOptions& options)
         result.status = end.status;
         exited = !platform->timedOut();
     } catch (const ReplayMismatch& e) {
-        result.error = e.what();
+        if (!e.pastEnd) result.error = e.what();
     } catch (const std::exception& e) {
         platform->log(std::string("error ") + e.what());
         result.error = std::string("the run failed: ") + e.what();

@@ -314,7 +314,8 @@ LocalDateTime SimPlatform::localDateTime() {
         const auto& inputs = options_.replay->inputs;
         while (nextDate_ < inputs.size() && inputs[nextDate_].kind != ReplayInput::Kind::Date) ++nextDate_;
         if (nextDate_ == inputs.size())
-            throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay has no more dates");
+            throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay has no more dates",
+                                 !options_.replay->exitStatus && !nextReplayed());
         const ReplayInput& in = inputs[nextDate_++];
         if (in.atMs != now_)
             throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay at " +

@@ -65,7 +65,10 @@ struct SimOptions {
 // The run a replay drives went somewhere the replay does not follow: the replay does not fit
 // this game (or was forged). Thrown from inside the run, out of the game's handlers.
 struct ReplayMismatch : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit ReplayMismatch(const std::string& why, bool pastEnd = false) : std::runtime_error(why), pastEnd(pastEnd) {}
+    // The run needs more than a replay cut short has, after taking all of it: the replay
+    // fits as far as it goes.
+    bool pastEnd;
 };
 
 class SimPlatform final : public Platform {
