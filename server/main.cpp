@@ -44,8 +44,8 @@ void usage(std::ostream& out) {
            "  --game   the game folder replays are played with (default: this program's folder)\n"
            "  --verified-only  list only scores whose replay was verified\n"
            "  --verifiers  replays verified at once (default 1; 0: none here)\n"
-           "  --verify-cpu  processor seconds one replay may use (default 60)\n"
-           "  --verify-memory  MiB of address space one replay may use (default 2048)\n";
+           "  --verify-cpu  processor seconds one replay may use (default 20)\n"
+           "  --verify-memory  MiB of address space one replay may use (default 512)\n";
 }
 
 // The folder this program lies in: the game folder of a build or of the installed game.

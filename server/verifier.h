@@ -33,8 +33,9 @@ struct ReplayCheck {
 using ReplayRunner = std::function<ReplayCheck(const std::string& replay)>;
 
 struct ChildLimits {
-    int cpuSeconds = 60;
-    std::uint64_t memoryBytes = 2048ull << 20;  // address space; the decoded sound pack lives there
+    // A 15-minute game takes about 0.07 s and 64 MiB of address space (bench/verify).
+    int cpuSeconds = 20;
+    std::uint64_t memoryBytes = 512ull << 20;   // address space
     int wallSeconds = 0;                        // 0: twice the processor time and 10 s more
     const std::atomic<bool>* cancel = nullptr;  // raised: the child is killed at once
 };
