@@ -187,6 +187,11 @@ ReplayCheck runReplayInChild(const std::string& replay, const std::filesystem::p
     pid_t pid = ::fork();
     if (pid == 0) {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The server blocks its stop signals and ignores SIGPIPE; exec would keep both.
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
         // SIGXCPU at the limit, SIGKILL a second later should it be caught.
         rlimit r{cpu, cpu + 1};
         ::setrlimit(RLIMIT_CPU, &r);
