@@ -4,6 +4,8 @@
 
 #include "verify_child.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -48,6 +50,10 @@ ReplayCheck check(const std::string& text, const fs::path& game, const fs::path&
     options.gameFolder = game;
     options.workFolder = work / "run";
     fs::create_directories(options.workFolder);
+    // Stop a little before the processor limit would kill the child, so the reason is the run's.
+    rlimit cpu{};
+    if (::getrlimit(RLIMIT_CPU, &cpu) == 0 && cpu.rlim_cur != RLIM_INFINITY)
+        options.maxRealMs = static_cast<std::int64_t>(cpu.rlim_cur) * 900;
     ReplayRunResult result = runReplay(*replay, options);
     c.ran = true;
     c.error = result.error;
