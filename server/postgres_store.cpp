@@ -24,8 +24,10 @@
 namespace zorvan::scores {
 namespace {
 
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS submissions (
+// One statement at a time, each its own transaction: DDL takes strong locks even when there
+// is nothing to do, and held together they could deadlock with a running server's queries.
+constexpr const char* kSchema[] = {
+    R"sql(CREATE TABLE IF NOT EXISTS submissions (
     id           BIGSERIAL PRIMARY KEY,
     trans_id     INTEGER   NOT NULL,
     user_name    BYTEA     NOT NULL,
@@ -37,12 +39,12 @@ CREATE TABLE IF NOT EXISTS submissions (
     stats        BYTEA     NOT NULL DEFAULT ''::bytea,
     received_at  TIMESTAMPTZ NOT NULL DEFAULT now(),
     UNIQUE (trans_id, user_name)
-);
-CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
-CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id);
-ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verification SMALLINT NOT NULL DEFAULT 0;
-ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verify_reason BYTEA NOT NULL DEFAULT ''::bytea;
-CREATE TABLE IF NOT EXISTS replays (
+))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id))sql",
+    R"sql(ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verification SMALLINT NOT NULL DEFAULT 0)sql",
+    R"sql(ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verify_reason BYTEA NOT NULL DEFAULT ''::bytea)sql",
+    R"sql(CREATE TABLE IF NOT EXISTS replays (
     id           BIGSERIAL PRIMARY KEY,
     trans_id     INTEGER   NOT NULL,
     body         BYTEA     NOT NULL,
@@ -51,10 +53,15 @@ CREATE TABLE IF NOT EXISTS replays (
     attempts     INTEGER   NOT NULL DEFAULT 0,
     outcome      BYTEA     NOT NULL DEFAULT ''::bytea,
     received_at  TIMESTAMPTZ NOT NULL DEFAULT now()
-);
-CREATE INDEX IF NOT EXISTS replays_queue ON replays (id) WHERE NOT done;
-CREATE INDEX IF NOT EXISTS replays_trans ON replays (trans_id);
-)sql";
+))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS replays_queue ON replays (id) WHERE NOT done)sql",
+    R"sql(CREATE INDEX IF NOT EXISTS replays_trans ON replays (trans_id))sql",
+};
+
+// Whether the last piece of the schema is there: then all of it is, and no DDL runs.
+constexpr const char* kSchemaComplete =
+    "SELECT 1 WHERE to_regclass('replays_trans') IS NOT NULL AND EXISTS (SELECT 1 FROM information_schema.columns"
+    " WHERE table_schema = current_schema() AND table_name = 'submissions' AND column_name = 'verify_reason')";
 
 // $N = 0 shows every score; otherwise verified ones only.
 #define ZORVAN_SHOWN(n) " AND (" n "::integer = 0 OR verification = 2)"
@@ -205,6 +212,13 @@ public:
         check(r, sql);
     }
 
+    // The number of rows a query without parameters gives.
+    int rows(const char* sql) {
+        Result r(PQexec(pg_, sql));
+        check(r, sql);
+        return r.rows();
+    }
+
     Result run(const Statement& st, const std::vector<Param>& params) {
         if (!prepared(st)) {
             Result p(PQprepare(pg_, st.name, st.sql, st.params, nullptr));
@@ -253,9 +267,10 @@ public:
           pool_(std::max(4u, std::thread::hardware_concurrency()) + 8,
                 [this] { return std::make_unique<Connection>(conninfo_); }) {
         auto c = pool_.take();
+        if (c->rows(kSchemaComplete) == 1) return;
         c->exec(kSchemaLock);
         try {
-            c->exec(kSchema);
+            for (const char* statement : kSchema) c->exec(statement);
         } catch (...) {
             c->exec(kSchemaUnlock);
             throw;

@@ -317,7 +317,17 @@ bool Verifier::verifyOne() {
         }
         verdicts = judge(*job, check);
     }
-    store_.finishReplay(*job, verdicts);
+    // A verdict is worth keeping through a passing failure (a deadlock the database broke,
+    // a dropped connection); otherwise the replay waits for its claim to go stale.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            store_.finishReplay(*job, verdicts);
+            break;
+        } catch (const std::exception&) {
+            if (attempt == 3 || cancel_) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200 * attempt));
+        }
+    }
     if (log_) {
         for (std::size_t i = 0; i < verdicts.size() && i < job->submissions.size(); ++i) {
             const auto& s = job->submissions[i];

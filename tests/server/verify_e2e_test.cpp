@@ -372,7 +372,7 @@ TEST_F(VerifyE2e, TwoServersOnOnePostgresDatabaseVerifyEachReplayOnce) {
     auto store = openPostgresStore(uri);
     for (std::int32_t id : ids) settled(*store, id, "Ada Lovelace");
     for (const auto& r : store->replays()) {
-        EXPECT_TRUE(r.done) << r.transId;
+        EXPECT_TRUE(r.done) << r.transId << "\n" << one.program.output() << two.program.output();
         EXPECT_EQ(r.attempts, 1) << r.transId;
     }
     for (const auto& s : store->all())
