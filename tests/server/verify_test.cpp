@@ -456,6 +456,44 @@ TEST_F(ChildTest, StoppingTheServerStopsTheChildAtOnce) {
     EXPECT_TRUE(c.cancelled);
 }
 
+// A server that claimed a replay and died: the claim goes stale and another takes it up; a
+// replay that never gets a verdict after three claims is rejected instead of blocking.
+TEST(VerifierWorkers, StaleClaimsAreTakenUpAgainAndGivenUpAfterThree) {
+    fs::path dir = fs::temp_directory_path() / ("zorvan-stale-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string path = (dir / "s.db").string();
+    auto store = openSqliteStore(path);
+    store->add({8, "Ann", "", "nl", 1500, 9, 2});
+    ASSERT_EQ(store->addReplay(8, "r"), ReplayResult::Queued);
+    auto age = [&] {  // as if the claim had been made long ago
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        sqlite3_busy_timeout(db, 5000);
+        ASSERT_EQ(sqlite3_exec(db, "UPDATE replays SET claimed_at = claimed_at - 601", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    };
+    for (int attempt = 1; attempt <= kMaxVerifyAttempts; ++attempt) {
+        auto job = store->claimReplay();
+        ASSERT_TRUE(job) << attempt;
+        EXPECT_EQ(job->attempts, attempt);
+        EXPECT_FALSE(store->claimReplay()) << "a fresh claim is respected";
+        age();
+    }
+    int runs = 0;
+    Verifier verifier(*store, [&](const std::string&) {
+        ++runs;
+        return ReplayCheck{};
+    });
+    EXPECT_TRUE(verifier.verifyOne());
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(store->all()[0].verification, Verification::Rejected);
+    EXPECT_EQ(store->all()[0].verifyReason, "the verification was interrupted 3 times");
+    EXPECT_FALSE(verifier.verifyOne());
+    store.reset();
+    fs::remove_all(dir);
+}
+
 // The worker threads take what is queued, including what another server queued, and write
 // the verdicts and the operator's log line.
 TEST(VerifierWorkers, QueuedReplaysAreVerifiedOnceEach) {
