@@ -142,9 +142,11 @@ struct GenuineRun {
     std::string error;        // why there is no run
 
     static GenuineRun& get() {
+        made = true;
         static GenuineRun run = make();
         return run;
     }
+    static inline bool made = false;
 
     Query submission() const { return test::submission(transId, "Ada Lovelace", points, digit, level); }
 
@@ -241,6 +243,14 @@ private:
         return run;
     }
 };
+
+// The run's folder goes when everything passed; otherwise it stays to be looked at.
+struct RemoveRunFolder : ::testing::Environment {
+    void TearDown() override {
+        if (GenuineRun::made && ::testing::UnitTest::GetInstance()->Passed()) fs::remove_all(GenuineRun::get().dir);
+    }
+};
+[[maybe_unused]] auto* const kRemoveRunFolder = ::testing::AddGlobalTestEnvironment(new RemoveRunFolder);
 
 class VerifyE2e : public ::testing::Test {
 protected:
