@@ -180,9 +180,11 @@ struct ScoreServer::Impl {
 
     // The replay of the run that made a submission: stored and queued, answered at once.
     void replay(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        // Read even when the announced length is too large: the library then skips the body
+        // without keeping it, and the connection stays usable for the next request.
         std::string body;
         bool tooLarge = contentLength(req) > kMaxBodyBytes;
-        bool read = !tooLarge && reader([&](const char* data, std::size_t n) {
+        bool read = reader([&](const char* data, std::size_t n) {
             if (n > kMaxBodyBytes - body.size()) {
                 tooLarge = true;
                 return false;

@@ -73,6 +73,36 @@ TEST_P(VerifyTest, TheReplayEndpointRefusesWhatItCannotQueue) {
     EXPECT_TRUE(store->replays().empty());
     EXPECT_EQ(stateOf(*store, "Ann"), Verification::Unverified);
 
+    // A refused body is skipped, not left in the connection: the next request on it is read
+    // as a request.
+    {
+        CURL* curl = curl_easy_init();
+        std::string got;
+        long status = 0;
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* p, size_t size, size_t n, void* out) -> size_t {
+            static_cast<std::string*>(out)->append(p, size * n);
+            return size * n;
+        });
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &got);
+        curl_slist* headers = curl_slist_append(nullptr, "Expect:");
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+        curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, huge.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(huge.size()));
+        curl_easy_perform(curl);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        EXPECT_EQ(status, 413);
+        got.clear();
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        curl_easy_setopt(curl, CURLOPT_URL, (base() + target("/view_zelk.php", table(10, 9))).c_str());
+        EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        EXPECT_EQ(status, 200);
+        EXPECT_EQ(got, "zorvan\n:77@1;1500~Ann^3[]\n");
+        curl_slist_free_all(headers);
+        curl_easy_cleanup(curl);
+    }
+
     // Exactly the limit is taken, and the server goes on serving.
     Reply ok = httpPost(url, std::string(kMaxReplayBytes, 'r'));
     EXPECT_EQ(ok.status, 200);
