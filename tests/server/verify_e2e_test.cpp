@@ -215,7 +215,7 @@ private:
 
     static GenuineRun make() {
         GenuineRun run;
-        run.dir = fs::temp_directory_path() / ("zorvan-verify-e2e-" + std::to_string(::getpid()));
+        run.dir = fs::temp_directory_path() / ("zorvan-e2e-verify-" + std::to_string(::getpid()));
         fs::remove_all(run.dir);
         fs::create_directories(run.dir);
         // The first server is started before the game, so its address is the one the game uses.
