@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -23,8 +24,10 @@
 namespace zorvan::scores {
 namespace {
 
-constexpr const char* kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS submissions (
+// One statement at a time, each its own transaction: DDL takes strong locks even when there
+// is nothing to do, and held together they could deadlock with a running server's queries.
+constexpr const char* kSchema[] = {
+    R"sql(CREATE TABLE IF NOT EXISTS submissions (
     id           BIGSERIAL PRIMARY KEY,
     trans_id     INTEGER   NOT NULL,
     user_name    BYTEA     NOT NULL,
@@ -36,10 +39,32 @@ CREATE TABLE IF NOT EXISTS submissions (
     stats        BYTEA     NOT NULL DEFAULT ''::bytea,
     received_at  TIMESTAMPTZ NOT NULL DEFAULT now(),
     UNIQUE (trans_id, user_name)
-);
-CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
-CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id);
-)sql";
+))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id))sql",
+    R"sql(ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verification SMALLINT NOT NULL DEFAULT 0)sql",
+    R"sql(ALTER TABLE submissions ADD COLUMN IF NOT EXISTS verify_reason BYTEA NOT NULL DEFAULT ''::bytea)sql",
+    R"sql(CREATE TABLE IF NOT EXISTS replays (
+    id           BIGSERIAL PRIMARY KEY,
+    trans_id     INTEGER   NOT NULL,
+    body         BYTEA     NOT NULL,
+    done         BOOLEAN   NOT NULL DEFAULT false,
+    claimed_at   BIGINT,
+    attempts     INTEGER   NOT NULL DEFAULT 0,
+    outcome      BYTEA     NOT NULL DEFAULT ''::bytea,
+    received_at  TIMESTAMPTZ NOT NULL DEFAULT now()
+))sql",
+    R"sql(CREATE INDEX IF NOT EXISTS replays_queue ON replays (id) WHERE NOT done)sql",
+    R"sql(CREATE INDEX IF NOT EXISTS replays_trans ON replays (trans_id))sql",
+};
+
+// Whether the last piece of the schema is there: then all of it is, and no DDL runs.
+constexpr const char* kSchemaComplete =
+    "SELECT 1 WHERE to_regclass('replays_trans') IS NOT NULL AND EXISTS (SELECT 1 FROM information_schema.columns"
+    " WHERE table_schema = current_schema() AND table_name = 'submissions' AND column_name = 'verify_reason')";
+
+// $N = 0 shows every score; otherwise verified ones only.
+#define ZORVAN_SHOWN(n) " AND (" n "::integer = 0 OR verification = 2)"
 
 #define ZORVAN_DATE "to_char(received_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"')"
 
@@ -112,29 +137,60 @@ const Statement kExists{"exists",
     " AND difficulty = $3::smallint LIMIT 1",
     3};
 const Statement kTable{"table",
-    "SELECT trans_id, points, user_name, level, user_country, " ZORVAN_DATE
-    " FROM submissions WHERE difficulty = $1::smallint"
+    "SELECT trans_id, points, user_name, level, user_country, " ZORVAN_DATE ", verification"
+    " FROM submissions WHERE difficulty = $1::smallint" ZORVAN_SHOWN("$4")
     " ORDER BY points DESC, id ASC LIMIT $2::integer OFFSET $3::bigint",
-    3};
+    4};
 const Statement kBest{"best",
-    "SELECT difficulty, points, level, user_country, date, id FROM ("
-    "  SELECT difficulty, points, level, user_country, " ZORVAN_DATE " AS date, id,"
+    "SELECT difficulty, points, level, user_country, date, verification, id FROM ("
+    "  SELECT difficulty, points, level, user_country, " ZORVAN_DATE " AS date, verification, id,"
     "  row_number() OVER (PARTITION BY difficulty ORDER BY points DESC, id ASC) AS rank"
-    "  FROM submissions WHERE user_name = $1::bytea) AS b"
+    "  FROM submissions WHERE user_name = $1::bytea" ZORVAN_SHOWN("$2") ") AS b"
     " WHERE rank = 1 ORDER BY difficulty DESC",
-    1};
+    2};
 const Statement kPlace{"place",
     "SELECT count(*) + 1 FROM submissions WHERE difficulty = $1::smallint"
-    " AND (points > $2::bigint OR (points = $2::bigint AND id < $3::bigint))",
-    3};
+    " AND (points > $2::bigint OR (points = $2::bigint AND id < $3::bigint))" ZORVAN_SHOWN("$4"),
+    4};
 const Statement kRecent{"recent",
-    "SELECT difficulty, points, level, user_country, " ZORVAN_DATE
-    " FROM submissions WHERE user_name = $1::bytea ORDER BY id DESC LIMIT $2::integer",
-    2};
+    "SELECT difficulty, points, level, user_country, " ZORVAN_DATE ", verification"
+    " FROM submissions WHERE user_name = $1::bytea" ZORVAN_SHOWN("$3") " ORDER BY id DESC LIMIT $2::integer",
+    3};
 const Statement kAll{"all",
-    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats"
-    " FROM submissions ORDER BY id",
+    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats,"
+    " verification, verify_reason FROM submissions ORDER BY id",
     0};
+// The submissions of a TransID, locked so that replays of it arriving at once queue.
+const Statement kReplayTarget{"replay_target",
+    "SELECT verification FROM submissions WHERE trans_id = $1::integer FOR UPDATE",
+    1};
+const Statement kReplayCount{"replay_count",
+    "SELECT count(*) FROM replays WHERE trans_id = $1::integer", 1};
+const Statement kReplayInsert{"replay_insert",
+    "INSERT INTO replays (trans_id, body) VALUES ($1::integer, $2::bytea)", 2};
+const Statement kMarkPending{"mark_pending",
+    "UPDATE submissions SET verification = 1 WHERE trans_id = $1::integer AND verification <> 2", 1};
+// SKIP LOCKED: servers claiming at once each take a different replay, never wait on each other.
+const Statement kClaim{"claim",
+    "UPDATE replays SET claimed_at = $1::bigint, attempts = attempts + 1"
+    " WHERE id = (SELECT id FROM replays WHERE NOT done AND (claimed_at IS NULL OR claimed_at < $2::bigint)"
+    "             ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED)"
+    " RETURNING id, trans_id, body, attempts",
+    2};
+const Statement kJobSubmissions{"job_submissions",
+    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, verification"
+    " FROM submissions WHERE trans_id = $1::integer ORDER BY id",
+    1};
+const Statement kReplayDone{"replay_done",
+    "UPDATE replays SET done = true, outcome = $2::bytea WHERE id = $1::bigint", 2};
+const Statement kVerified{"verified",
+    "UPDATE submissions SET verification = 2, verify_reason = ''::bytea WHERE id = $1::bigint", 1};
+const Statement kRejected{"rejected",
+    "UPDATE submissions SET verification = 3, verify_reason = $2::bytea WHERE id = $1::bigint AND verification <> 2"
+    " AND NOT EXISTS (SELECT 1 FROM replays WHERE trans_id = $3::integer AND NOT done)",
+    3};
+const Statement kReplays{"replays",
+    "SELECT id, trans_id, octet_length(body), done::integer, attempts, outcome FROM replays ORDER BY id", 0};
 
 class Connection {
 public:
@@ -154,6 +210,13 @@ public:
     void exec(const char* sql) {
         Result r(PQexec(pg_, sql));
         check(r, sql);
+    }
+
+    // The number of rows a query without parameters gives.
+    int rows(const char* sql) {
+        Result r(PQexec(pg_, sql));
+        check(r, sql);
+        return r.rows();
     }
 
     Result run(const Statement& st, const std::vector<Param>& params) {
@@ -204,9 +267,10 @@ public:
           pool_(std::max(4u, std::thread::hardware_concurrency()) + 8,
                 [this] { return std::make_unique<Connection>(conninfo_); }) {
         auto c = pool_.take();
+        if (c->rows(kSchemaComplete) == 1) return;
         c->exec(kSchemaLock);
         try {
-            c->exec(kSchema);
+            for (const char* statement : kSchema) c->exec(statement);
         } catch (...) {
             c->exec(kSchemaUnlock);
             throw;
@@ -239,23 +303,24 @@ public:
 
     std::vector<TableRow> page(int difficulty, std::int64_t offset, int count) override {
         return withConnection([&](Connection& c) {
-            Result r = c.run(kTable, {num(difficulty), num(count), num(offset)});
+            Result r = c.run(kTable, {num(difficulty), num(count), num(offset), shown()});
             std::vector<TableRow> rows;
             rows.reserve(static_cast<std::size_t>(r.rows()));
             for (int i = 0; i < r.rows(); ++i)
                 rows.push_back({static_cast<std::int32_t>(r.integer(i, 0)), r.integer(i, 1), r.bytes(i, 2),
-                                static_cast<std::int32_t>(r.integer(i, 3)), r.bytes(i, 4), r.bytes(i, 5)});
+                                static_cast<std::int32_t>(r.integer(i, 3)), r.bytes(i, 4), r.bytes(i, 5),
+                                verificationOf(r.integer(i, 6))});
             return rows;
         });
     }
 
     std::vector<PlayerGame> playerBest(const std::string& userName) override {
         return withConnection([&](Connection& c) {
-            Result r = c.run(kBest, {raw(userName)});
+            Result r = c.run(kBest, {raw(userName), shown()});
             std::vector<PlayerGame> games;
             for (int i = 0; i < r.rows(); ++i) {
                 PlayerGame g = game(r, i);
-                Result p = c.run(kPlace, {num(g.difficulty), num(g.points), num(r.integer(i, 5))});
+                Result p = c.run(kPlace, {num(g.difficulty), num(g.points), num(r.integer(i, 6)), shown()});
                 if (p.rows() == 1) g.place = p.integer(0, 0);
                 games.push_back(std::move(g));
             }
@@ -265,7 +330,7 @@ public:
 
     std::vector<PlayerGame> playerRecent(const std::string& userName, int count) override {
         return withConnection([&](Connection& c) {
-            Result r = c.run(kRecent, {raw(userName), num(count)});
+            Result r = c.run(kRecent, {raw(userName), num(count), shown()});
             std::vector<PlayerGame> games;
             for (int i = 0; i < r.rows(); ++i) games.push_back(game(r, i));
             return games;
@@ -296,8 +361,83 @@ public:
                 s.difficulty = static_cast<int>(r.integer(i, 6));
                 s.level = static_cast<std::int32_t>(r.integer(i, 7));
                 s.stats = r.bytes(i, 8);
+                s.verification = verificationOf(r.integer(i, 9));
+                s.verifyReason = r.bytes(i, 10);
                 out.push_back(std::move(s));
             }
+            return out;
+        });
+    }
+
+    void setVerifiedOnly(bool on) override { verifiedOnly_ = on; }
+
+    ReplayResult addReplay(std::int32_t transId, const std::string& body) override {
+        ReplayResult result = transaction([&](Connection& c) {
+            Result subs = c.run(kReplayTarget, {num(transId)});
+            if (subs.rows() == 0) return ReplayResult::NoSuchSubmission;
+            bool allVerified = true;
+            for (int i = 0; i < subs.rows(); ++i)
+                allVerified = allVerified && verificationOf(subs.integer(i, 0)) == Verification::Verified;
+            if (allVerified) return ReplayResult::AlreadyVerified;
+            if (c.run(kReplayCount, {num(transId)}).integer(0, 0) >= kMaxReplaysPerTransId) return ReplayResult::TooMany;
+            c.run(kReplayInsert, {num(transId), raw(body)});
+            c.run(kMarkPending, {num(transId)});
+            return ReplayResult::Queued;
+        });
+        if (result == ReplayResult::Queued) ++stored_;
+        return result;
+    }
+
+    std::optional<ReplayJob> claimReplay() override {
+        return withConnection([&](Connection& c) -> std::optional<ReplayJob> {
+            auto now = static_cast<std::int64_t>(std::time(nullptr));
+            Result r = c.run(kClaim, {num(now), num(now - kStaleClaimSeconds)});
+            if (r.rows() == 0) return std::nullopt;
+            ReplayJob job;
+            job.id = r.integer(0, 0);
+            job.transId = static_cast<std::int32_t>(r.integer(0, 1));
+            job.body = r.bytes(0, 2);
+            job.attempts = static_cast<int>(r.integer(0, 3));
+            Result subs = c.run(kJobSubmissions, {num(job.transId)});
+            for (int i = 0; i < subs.rows(); ++i) {
+                StoredSubmission s;
+                s.id = subs.integer(i, 0);
+                s.transId = static_cast<std::int32_t>(subs.integer(i, 1));
+                s.userName = subs.bytes(i, 2);
+                s.userEmail = subs.bytes(i, 3);
+                s.userCountry = subs.bytes(i, 4);
+                s.points = subs.integer(i, 5);
+                s.difficulty = static_cast<int>(subs.integer(i, 6));
+                s.level = static_cast<std::int32_t>(subs.integer(i, 7));
+                s.verification = verificationOf(subs.integer(i, 8));
+                job.submissions.push_back(std::move(s));
+            }
+            return job;
+        });
+    }
+
+    void finishReplay(const ReplayJob& job, const std::vector<Verdict>& verdicts) override {
+        transaction([&](Connection& c) {
+            c.run(kReplayDone, {num(job.id), raw(replayOutcome(verdicts))});
+            for (const Verdict& v : verdicts) {
+                if (v.verified)
+                    c.run(kVerified, {num(v.submissionId)});
+                else
+                    c.run(kRejected, {num(v.submissionId), raw(v.reason), num(job.transId)});
+            }
+            return 0;
+        });
+        ++stored_;
+    }
+
+    std::vector<StoredReplay> replays() override {
+        return withConnection([&](Connection& c) {
+            Result r = c.run(kReplays, {});
+            std::vector<StoredReplay> out;
+            for (int i = 0; i < r.rows(); ++i)
+                out.push_back({r.integer(i, 0), static_cast<std::int32_t>(r.integer(i, 1)),
+                               static_cast<std::size_t>(r.integer(i, 2)), r.integer(i, 3) != 0,
+                               static_cast<int>(r.integer(i, 4)), r.bytes(i, 5)});
             return out;
         });
     }
@@ -307,7 +447,27 @@ public:
 private:
     static PlayerGame game(const Result& r, int i) {
         return {static_cast<int>(r.integer(i, 0)), r.integer(i, 1), static_cast<std::int32_t>(r.integer(i, 2)),
-                r.bytes(i, 3), r.bytes(i, 4), 0};
+                r.bytes(i, 3), r.bytes(i, 4), 0, verificationOf(r.integer(i, 5))};
+    }
+
+    Param shown() const { return num(verifiedOnly_ ? 1 : 0); }
+
+    template <class F>
+    std::invoke_result_t<F, Connection&> transaction(F&& f) {
+        return withConnection([&](Connection& c) {
+            c.exec("BEGIN");
+            try {
+                auto result = f(c);
+                c.exec("COMMIT");
+                return result;
+            } catch (...) {
+                try {
+                    c.exec("ROLLBACK");
+                } catch (...) {
+                }
+                throw;
+            }
+        });
     }
 
     // A connection that dropped (server restart, network) is closed instead of pooled.
@@ -325,6 +485,7 @@ private:
     std::string conninfo_;
     ConnectionPool<Connection> pool_;
     std::atomic<std::uint64_t> stored_{0};
+    std::atomic<bool> verifiedOnly_{false};
 };
 
 }  // namespace

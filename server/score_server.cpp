@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <thread>
 
@@ -17,8 +18,20 @@ namespace zorvan::scores {
 
 namespace {
 constexpr const char* kText = "text/plain; charset=windows-1252";
-// Nothing the game sends has a body; anything bigger is refused before it is read.
-constexpr std::size_t kMaxBodyBytes = 1024;
+// The largest body anything sends is a replay; a bigger one is refused before it is read
+// (by its Content-Length, or as soon as a body sent without one passes the limit).
+constexpr std::size_t kMaxBodyBytes = kMaxReplayBytes;
+
+// The value of a Content-Length header, or 0 when there is none or it is not a number.
+std::uint64_t contentLength(const httplib::Request& req) {
+    std::string v = req.get_header_value("Content-Length");
+    std::uint64_t n = 0;
+    for (char c : v) {
+        if (c < '0' || c > '9' || n > (UINT64_MAX - 9) / 10) return 0;
+        n = n * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return n;
+}
 
 // The library closes its listening socket only at the end of its accept loop; a server that
 // was bound but never ran must close it itself, or clients would connect and wait forever.
@@ -81,6 +94,7 @@ struct ScoreServer::Impl {
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> inRun{false};
     std::function<void(std::string_view)> logger;
+    std::function<void()> replayQueued;
 
     explicit Impl(ScoreStore& s) : store(s), cache(s), web(s, cache) {
         http.set_payload_max_length(kMaxBodyBytes);
@@ -101,6 +115,14 @@ struct ScoreServer::Impl {
 
         http.Get("/update_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { update(req, res); });
         http.Get("/view_zelk.php", [this](const httplib::Request& req, httplib::Response& res) { view(req, res); });
+        http.Post("/replay_zelk.php", [this](const httplib::Request& req, httplib::Response& res,
+                                             const httplib::ContentReader& reader) { replay(req, res, reader); });
+        // A client that waits for "100 Continue" before a body too large hears so at once.
+        http.set_expect_100_continue_handler([](const httplib::Request& req, httplib::Response& res) {
+            if (contentLength(req) <= kMaxBodyBytes) return 100;
+            answer(res, 413, "replay too large: at most " + std::to_string(kMaxBodyBytes) + " bytes\n");
+            return 413;
+        });
 
         http.Get("/", [this](const httplib::Request&, httplib::Response& res) { answer(res, web.home()); });
         http.Get("/table", [this](const httplib::Request& req, httplib::Response& res) {
@@ -122,7 +144,8 @@ struct ScoreServer::Impl {
 
         http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
             // A visitor of the web pages gets a readable page, without the database's words.
-            if (req.path != "/update_zelk.php" && req.path != "/view_zelk.php") return answer(res, WebPages::serverError());
+            if (req.path != "/update_zelk.php" && req.path != "/view_zelk.php" && req.path != "/replay_zelk.php")
+                return answer(res, WebPages::serverError());
             std::string why = "internal error";
             try {
                 if (ep) std::rethrow_exception(ep);
@@ -152,6 +175,44 @@ struct ScoreServer::Impl {
             return answer(res, 404, "no such submission\n");
         case AppendResult::TooLong:
             return answer(res, 400, "bad request: statistics too long\n");
+        }
+    }
+
+    // The replay of the run that made a submission: stored and queued, answered at once.
+    void replay(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        // Read even when the announced length is too large: the library then skips the body
+        // without keeping it, and the connection stays usable for the next request.
+        std::string body;
+        bool tooLarge = contentLength(req) > kMaxBodyBytes;
+        bool read = reader([&](const char* data, std::size_t n) {
+            if (n > kMaxBodyBytes - body.size()) {
+                tooLarge = true;
+                return false;
+            }
+            body.append(data, n);
+            return true;
+        });
+        if (tooLarge || res.status == 413)
+            return answer(res, 413, "replay too large: at most " + std::to_string(kMaxBodyBytes) + " bytes\n");
+        if (!read) return answer(res, 400, "bad request: the replay was cut short\n");
+
+        auto [lo, hi] = req.params.equal_range("TransID");
+        std::int32_t transId = 0;
+        if (lo == hi) return answer(res, 400, "bad request: TransID missing\n");
+        if (std::next(lo) != hi) return answer(res, 400, "bad request: TransID given more than once\n");
+        if (!parseCanonicalInt32(lo->second, transId)) return answer(res, 400, "bad request: TransID is not a number\n");
+        if (body.empty()) return answer(res, 400, "bad request: the replay is empty\n");
+
+        switch (store.addReplay(transId, body)) {
+        case ReplayResult::Queued:
+            if (replayQueued) replayQueued();
+            return answer(res, 200, "replay queued\n");
+        case ReplayResult::AlreadyVerified:
+            return answer(res, 200, "already verified\n");
+        case ReplayResult::NoSuchSubmission:
+            return answer(res, 404, "no such submission\n");
+        case ReplayResult::TooMany:
+            return answer(res, 429, "too many replays for this TransID\n");
         }
     }
 
@@ -204,6 +265,11 @@ void ScoreServer::stop() {
 
 void ScoreServer::setWorkers(std::size_t n) { impl_->workers = std::max<std::size_t>(1, n); }
 
+void ScoreServer::setVerifiedOnly(bool on) {
+    impl_->store.setVerifiedOnly(on);
+    impl_->web.setVerifiedOnly(on);
+}
+
 void ScoreServer::setTableCache(bool on) { impl_->cacheTables = on; }
 
 void ScoreServer::addFixedReply(const std::string& path, std::string body) {
@@ -211,6 +277,8 @@ void ScoreServer::addFixedReply(const std::string& path, std::string body) {
         answer(res, 200, body);
     });
 }
+
+void ScoreServer::setReplayListener(std::function<void()> listener) { impl_->replayQueued = std::move(listener); }
 
 void ScoreServer::setLogger(std::function<void(std::string_view)> logger) { impl_->logger = std::move(logger); }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The HTTP side of zorvan-scores: "/update_zelk.php" and "/view_zelk.php" over a ScoreStore.
+// The HTTP side of zorvan-scores: "/update_zelk.php", "/view_zelk.php" and
+// "/replay_zelk.php" (POST, a run's replay, queued for verification) over a ScoreStore.
 
 #include <cstddef>
 #include <functional>
@@ -35,11 +36,16 @@ public:
 
     // Request threads; set before start() or run(). Default: defaultWorkers().
     void setWorkers(std::size_t n);
+    // Only verified scores in the game's table and the web pages. Set before start() or run().
+    void setVerifiedOnly(bool on);
     // Off: every table request reads the store, as before the snapshot cache (benchmarks).
     void setTableCache(bool on);
     // Answers GET `path` with `body`, as a table reply is answered: the HTTP layer's own
     // speed for a reply of that size (benchmarks).
     void addFixedReply(const std::string& path, std::string body);
+
+    // Called after a replay was queued (from a request thread): wakes the verifier.
+    void setReplayListener(std::function<void()> listener);
 
     // One line per request: method, target, status (the access log of the program).
     void setLogger(std::function<void(std::string_view line)> logger);

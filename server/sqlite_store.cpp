@@ -5,10 +5,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <ctime>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 
 #include "connection_pool.h"
 #include "score_store.h"
@@ -32,7 +35,29 @@ CREATE TABLE IF NOT EXISTS submissions (
 );
 CREATE INDEX IF NOT EXISTS submissions_table ON submissions (difficulty, points DESC, id);
 CREATE INDEX IF NOT EXISTS submissions_player ON submissions (user_name, id);
+CREATE TABLE IF NOT EXISTS replays (
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
+    trans_id     INTEGER NOT NULL,
+    body         BLOB    NOT NULL,
+    done         INTEGER NOT NULL DEFAULT 0,
+    claimed_at   INTEGER,
+    attempts     INTEGER NOT NULL DEFAULT 0,
+    outcome      BLOB    NOT NULL DEFAULT x'',
+    received_at  TEXT    NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))
+);
+CREATE INDEX IF NOT EXISTS replays_queue ON replays (done, id);
+CREATE INDEX IF NOT EXISTS replays_trans ON replays (trans_id);
 )sql";
+
+// Databases made before verification have submissions without its columns; adding them
+// keeps every row, each unverified.
+constexpr const char* kVerificationColumns[][2] = {
+    {"verification", "ALTER TABLE submissions ADD COLUMN verification INTEGER NOT NULL DEFAULT 0"},
+    {"verify_reason", "ALTER TABLE submissions ADD COLUMN verify_reason BLOB NOT NULL DEFAULT x''"},
+};
+
+// ?N = 0 shows every score; otherwise verified ones only.
+#define ZORVAN_SHOWN(n) " AND (" n " = 0 OR verification = 2)"
 
 constexpr const char* kDate = "strftime('%Y-%m-%dT%H:%M:%SZ', received_at)";
 
@@ -64,6 +89,10 @@ public:
         // A zero-length blob must still be a blob, not NULL.
         check(v.empty() ? sqlite3_bind_zeroblob(stmt_, i, 0)
                         : sqlite3_bind_blob64(stmt_, i, v.data(), v.size(), SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& bindText(int i, const char* v) {
+        check(sqlite3_bind_text(stmt_, i, v, -1, SQLITE_TRANSIENT));
         return *this;
     }
     // True while a row is there.
@@ -103,6 +132,7 @@ struct Connection {
         exec("PRAGMA journal_mode=WAL");
         exec("PRAGMA synchronous=NORMAL");
         exec(kSchema);
+        migrate();
         insert = std::make_unique<Statement>(db,
             "INSERT INTO submissions (trans_id, user_name, user_email, user_country, points, difficulty, level)"
             " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT (trans_id, user_name) DO NOTHING");
@@ -113,27 +143,29 @@ struct Connection {
             "UPDATE submissions SET stats = CAST(stats || ?2 AS BLOB) WHERE id = ?1");
         table = std::make_unique<Statement>(db, (std::string(
             "SELECT trans_id, points, user_name, level, user_country, ") + kDate +
-            " FROM submissions WHERE difficulty = ?1 ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3").c_str());
+            ", verification FROM submissions WHERE difficulty = ?1" ZORVAN_SHOWN("?4") " ORDER BY points DESC, id ASC LIMIT ?2 OFFSET ?3").c_str());
         best = std::make_unique<Statement>(db, (std::string(
-            "SELECT difficulty, points, level, user_country, date, id FROM ("
-            "  SELECT difficulty, points, level, user_country, ") + kDate + " AS date, id,"
+            "SELECT difficulty, points, level, user_country, date, verification, id FROM ("
+            "  SELECT difficulty, points, level, user_country, ") + kDate + " AS date, verification, id,"
             "  row_number() OVER (PARTITION BY difficulty ORDER BY points DESC, id ASC) AS rank"
-            "  FROM submissions WHERE user_name = ?1)"
+            "  FROM submissions WHERE user_name = ?1" ZORVAN_SHOWN("?2") ")"
             " WHERE rank = 1 ORDER BY difficulty DESC").c_str());
         placeOf = std::make_unique<Statement>(db,
-            "SELECT count(*) + 1 FROM submissions WHERE difficulty = ?1 AND (points > ?2 OR (points = ?2 AND id < ?3))");
+            "SELECT count(*) + 1 FROM submissions WHERE difficulty = ?1 AND (points > ?2 OR (points = ?2 AND id < ?3))"
+            ZORVAN_SHOWN("?4"));
         recent = std::make_unique<Statement>(db, (std::string(
             "SELECT difficulty, points, level, user_country, ") + kDate +
-            " FROM submissions WHERE user_name = ?1 ORDER BY id DESC LIMIT ?2").c_str());
+            ", verification FROM submissions WHERE user_name = ?1" ZORVAN_SHOWN("?3") " ORDER BY id DESC LIMIT ?2").c_str());
         everything = std::make_unique<Statement>(db,
-            "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats"
-            " FROM submissions ORDER BY id");
+            "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats,"
+            " verification, verify_reason FROM submissions ORDER BY id");
         dataVersion = std::make_unique<Statement>(db, "PRAGMA data_version");
         beginWrite = std::make_unique<Statement>(db, "BEGIN IMMEDIATE");
         commit = std::make_unique<Statement>(db, "COMMIT");
         rollback = std::make_unique<Statement>(db, "ROLLBACK");
     }
     ~Connection() {
+        statements.clear();
         insert.reset();
         findLatest.reset();
         append.reset();
@@ -160,7 +192,40 @@ struct Connection {
         }
     }
 
+    // The statements of the replay queue, prepared on first use.
+    Statement& st(const char* sql) {
+        auto& p = statements[sql];
+        if (!p) p = std::make_unique<Statement>(db, sql);
+        return p->begin();
+    }
+
+    void migrate() {
+        bool missing = false;
+        for (const auto& column : kVerificationColumns) missing = missing || !hasColumn(column[0]);
+        if (!missing) return;
+        // Another server opening the same file may be migrating too: one write lock, and each
+        // column checked again under it.
+        exec("BEGIN IMMEDIATE");
+        try {
+            for (const auto& column : kVerificationColumns)
+                if (!hasColumn(column[0])) exec(column[1]);
+            exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    bool hasColumn(const char* name) {
+        Statement info(db, "SELECT count(*) FROM pragma_table_info('submissions') WHERE name = ?1");
+        info.begin().bindText(1, name);
+        bool found = info.step() && info.integer(0) > 0;
+        info.done();
+        return found;
+    }
+
     sqlite3* db = nullptr;
+    std::map<const char*, std::unique_ptr<Statement>> statements;
     std::unique_ptr<Statement> insert, findLatest, append, table, best, placeOf, recent, everything, dataVersion, beginWrite, commit, rollback;
 };
 
@@ -223,11 +288,12 @@ public:
     std::vector<TableRow> page(int difficulty, std::int64_t offset, int count) override {
         auto c = pool_.take();
         Statement& st = c->table->begin();
-        st.bind(1, difficulty).bind(2, count).bind(3, offset);
+        st.bind(1, difficulty).bind(2, count).bind(3, offset).bind(4, verifiedOnly_ ? 1 : 0);
         std::vector<TableRow> rows;
         while (st.step())
             rows.push_back({static_cast<std::int32_t>(st.integer(0)), st.integer(1), st.blob(2),
-                            static_cast<std::int32_t>(st.integer(3)), st.blob(4), st.blob(5)});
+                            static_cast<std::int32_t>(st.integer(3)), st.blob(4), st.blob(5),
+                            verificationOf(st.integer(6))});
         st.done();
         return rows;
     }
@@ -237,15 +303,15 @@ public:
         std::vector<PlayerGame> games;
         std::vector<std::int64_t> ids;
         Statement& st = c->best->begin();
-        st.bindBlob(1, userName);
+        st.bindBlob(1, userName).bind(2, verifiedOnly_ ? 1 : 0);
         while (st.step()) {
             games.push_back(game(st));
-            ids.push_back(st.integer(5));
+            ids.push_back(st.integer(6));
         }
         st.done();
         for (std::size_t i = 0; i < games.size(); ++i) {
             Statement& p = c->placeOf->begin();
-            p.bind(1, games[i].difficulty).bind(2, games[i].points).bind(3, ids[i]);
+            p.bind(1, games[i].difficulty).bind(2, games[i].points).bind(3, ids[i]).bind(4, verifiedOnly_ ? 1 : 0);
             if (p.step()) games[i].place = p.integer(0);
             p.done();
         }
@@ -256,7 +322,7 @@ public:
         auto c = pool_.take();
         std::vector<PlayerGame> games;
         Statement& st = c->recent->begin();
-        st.bindBlob(1, userName).bind(2, count);
+        st.bindBlob(1, userName).bind(2, count).bind(3, verifiedOnly_ ? 1 : 0);
         while (st.step()) games.push_back(game(st));
         st.done();
         return games;
@@ -297,8 +363,110 @@ public:
             s.difficulty = static_cast<int>(st.integer(6));
             s.level = static_cast<std::int32_t>(st.integer(7));
             s.stats = st.blob(8);
+            s.verification = verificationOf(st.integer(9));
+            s.verifyReason = st.blob(10);
             out.push_back(std::move(s));
         }
+        st.done();
+        return out;
+    }
+
+    void setVerifiedOnly(bool on) override { verifiedOnly_ = on; }
+
+    ReplayResult addReplay(std::int32_t transId, const std::string& body) override {
+        return writing([&](Connection& c) {
+            Statement& subs = c.st("SELECT count(*), coalesce(min(verification = 2), 0) FROM submissions WHERE trans_id = ?1");
+            subs.bind(1, transId).step();
+            std::int64_t n = subs.integer(0);
+            bool allVerified = subs.integer(1) != 0;
+            subs.done();
+            if (n == 0) return std::pair(false, ReplayResult::NoSuchSubmission);
+            if (allVerified) return std::pair(false, ReplayResult::AlreadyVerified);
+            Statement& count = c.st("SELECT count(*) FROM replays WHERE trans_id = ?1");
+            count.bind(1, transId).step();
+            std::int64_t kept = count.integer(0);
+            count.done();
+            if (kept >= kMaxReplaysPerTransId) return std::pair(false, ReplayResult::TooMany);
+            Statement& ins = c.st("INSERT INTO replays (trans_id, body) VALUES (?1, ?2)");
+            ins.bind(1, transId).bindBlob(2, body).step();
+            ins.done();
+            Statement& mark = c.st("UPDATE submissions SET verification = 1 WHERE trans_id = ?1 AND verification <> 2");
+            mark.bind(1, transId).step();
+            mark.done();
+            return std::pair(true, ReplayResult::Queued);
+        });
+    }
+
+    std::optional<ReplayJob> claimReplay() override {
+        return writing([&](Connection& c) {
+            std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+            Statement& next = c.st(
+                "SELECT id, trans_id, body, attempts FROM replays WHERE done = 0"
+                " AND (claimed_at IS NULL OR claimed_at < ?1) ORDER BY id LIMIT 1");
+            if (!next.bind(1, now - kStaleClaimSeconds).step()) {
+                next.done();
+                return std::pair(false, std::optional<ReplayJob>());
+            }
+            ReplayJob job;
+            job.id = next.integer(0);
+            job.transId = static_cast<std::int32_t>(next.integer(1));
+            job.body = next.blob(2);
+            job.attempts = static_cast<int>(next.integer(3)) + 1;
+            next.done();
+            Statement& claim = c.st("UPDATE replays SET claimed_at = ?2, attempts = attempts + 1 WHERE id = ?1");
+            claim.bind(1, job.id).bind(2, now).step();
+            claim.done();
+            Statement& subs = c.st(
+                "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, verification"
+                " FROM submissions WHERE trans_id = ?1 ORDER BY id");
+            subs.bind(1, job.transId);
+            while (subs.step()) {
+                StoredSubmission s;
+                s.id = subs.integer(0);
+                s.transId = static_cast<std::int32_t>(subs.integer(1));
+                s.userName = subs.blob(2);
+                s.userEmail = subs.blob(3);
+                s.userCountry = subs.blob(4);
+                s.points = subs.integer(5);
+                s.difficulty = static_cast<int>(subs.integer(6));
+                s.level = static_cast<std::int32_t>(subs.integer(7));
+                s.verification = verificationOf(subs.integer(8));
+                job.submissions.push_back(std::move(s));
+            }
+            subs.done();
+            return std::pair(true, std::optional<ReplayJob>(std::move(job)));
+        });
+    }
+
+    void finishReplay(const ReplayJob& job, const std::vector<Verdict>& verdicts) override {
+        writing([&](Connection& c) {
+            Statement& done = c.st("UPDATE replays SET done = 1, outcome = ?2 WHERE id = ?1");
+            done.bind(1, job.id).bindBlob(2, replayOutcome(verdicts)).step();
+            done.done();
+            for (const Verdict& v : verdicts) {
+                if (v.verified) {
+                    Statement& ok = c.st("UPDATE submissions SET verification = 2, verify_reason = x'' WHERE id = ?1");
+                    ok.bind(1, v.submissionId).step();
+                    ok.done();
+                } else {
+                    Statement& no = c.st(
+                        "UPDATE submissions SET verification = 3, verify_reason = ?2 WHERE id = ?1 AND verification <> 2"
+                        " AND NOT EXISTS (SELECT 1 FROM replays WHERE trans_id = ?3 AND done = 0)");
+                    no.bind(1, v.submissionId).bindBlob(2, v.reason).bind(3, job.transId).step();
+                    no.done();
+                }
+            }
+            return std::pair(true, 0);
+        });
+    }
+
+    std::vector<StoredReplay> replays() override {
+        auto c = pool_.take();
+        Statement& st = c->st("SELECT id, trans_id, length(body), done, attempts, outcome FROM replays ORDER BY id");
+        std::vector<StoredReplay> out;
+        while (st.step())
+            out.push_back({st.integer(0), static_cast<std::int32_t>(st.integer(1)), static_cast<std::size_t>(st.integer(2)),
+                           st.integer(3) != 0, static_cast<int>(st.integer(4)), st.blob(5)});
         st.done();
         return out;
     }
@@ -308,7 +476,28 @@ public:
 private:
     static PlayerGame game(Statement& st) {
         return {static_cast<int>(st.integer(0)), st.integer(1), static_cast<std::int32_t>(st.integer(2)), st.blob(3),
-                st.blob(4), 0};
+                st.blob(4), 0, verificationOf(st.integer(5))};
+    }
+
+    // `f` runs in one write transaction and returns {changed, result}; what changed moves
+    // the change stamp, as a submission does.
+    template <class F>
+    typename std::invoke_result_t<F, Connection&>::second_type writing(F&& f) {
+        auto c = pool_.take();
+        c->beginWrite->begin().step();
+        try {
+            auto [changed, result] = f(*c);
+            finish(*c, true);
+            if (changed) ++stored_;
+            return result;
+        } catch (...) {
+            try {
+                finish(*c, false);
+            } catch (...) {
+                c.discard();
+            }
+            throw;
+        }
     }
 
     static void finish(Connection& c, bool keep) {
@@ -322,6 +511,7 @@ private:
     static constexpr std::chrono::steady_clock::rep kVersionCheckEvery =
         std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::milliseconds(50)).count();
     std::atomic<std::uint64_t> stored_{0};
+    std::atomic<bool> verifiedOnly_{false};
     std::mutex versionMutex_;
     std::unique_ptr<Connection> version_ = std::make_unique<Connection>(path_);
     std::atomic<std::chrono::steady_clock::rep> lastVersionCheck_{0};

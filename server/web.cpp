@@ -130,6 +130,17 @@ void addNav(ctemplate::TemplateDictionary& dict, const Difficulty* current, bool
     }
 }
 
+// Said in words, so it reads the same to a screen reader and without colour.
+const char* verificationLabel(Verification v) {
+    switch (v) {
+    case Verification::Verified: return "Verified";
+    case Verification::Pending: return "Being checked";
+    case Verification::Rejected: return "Rejected";
+    case Verification::Unverified: break;
+    }
+    return "Not verified";
+}
+
 void setDate(ctemplate::TemplateDictionary& row, const std::string& date) {
     row.SetValue("DATE", date);
     row.SetValue("DAY", date.substr(0, 10));
@@ -164,6 +175,7 @@ void addTable(ctemplate::TemplateDictionary& dict, const Difficulty& d, const Sl
             row->SetValue("POINTS", std::to_string(r.points));
             row->SetValue("LEVEL", std::to_string(r.level));
             setDate(*row, r.date);
+            row->SetValue("VERIFIED", verificationLabel(r.verification));
         }
     }
     if (offset > 0 || s.more) {
@@ -261,7 +273,10 @@ WebReply WebPages::home() {
     dict.SetValue("HEADING", "zorvan online scores");
     addNav(dict, nullptr, true);
     dict.AddSectionDictionary("MESSAGE")->SetValue(
-        "TEXT", "The best scores sent from the game, one table per difficulty. Choose a name for that player's games.");
+        "TEXT", std::string("The best scores sent from the game, one table per difficulty. Choose a name for that "
+                            "player's games. The Replay column says whether the server replayed the game and found "
+                            "the score earned.") +
+                    (verifiedOnly_ ? " Only verified scores are listed." : ""));
     for (const auto& d : kTables) addTable(dict, d, sliceOf(store_, cache_, d, 0, kWebPageRows, stamp), 0, kWebPageRows, true);
     auto page = render(dict);
     keep("/", stamp, page);
@@ -319,6 +334,7 @@ WebReply WebPages::player(const QueryParams& q) {
         row->SetValue("LEVEL", std::to_string(g.level));
         row->SetValue("COUNTRY", displayText(g.userCountry));
         setDate(*row, g.date);
+        row->SetValue("VERIFIED", verificationLabel(g.verification));
     }
     auto* r = dict.AddSectionDictionary("RECENT");
     r->SetValue("NAME", shown);
@@ -329,6 +345,7 @@ WebReply WebPages::player(const QueryParams& q) {
         row->SetValue("LEVEL", std::to_string(g.level));
         row->SetValue("COUNTRY", displayText(g.userCountry));
         setDate(*row, g.date);
+        row->SetValue("VERIFIED", verificationLabel(g.verification));
     }
     return {200, kHtml, render(dict)};
 }
@@ -350,7 +367,8 @@ WebReply WebPages::apiTable(const QueryParams& q) {
                         {"country", displayText(r.userCountry)},
                         {"points", r.points},
                         {"level", r.level},
-                        {"date", r.date}});
+                        {"date", r.date},
+                        {"verification", verificationName(r.verification)}});
     }
     nlohmann::json j = {{"difficulty", t.table->key}, {"offset", t.offset}, {"limit", t.limit}, {"rows", std::move(rows)}};
     j["next"] = s.more ? nlohmann::json(tableHref("/api/table", *t.table, t.offset + t.limit, t.limit)) : nlohmann::json();

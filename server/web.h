@@ -37,6 +37,8 @@ public:
     WebReply apiTable(const QueryParams& q);   // /api/table?difficulty=easy&offset=0&limit=100
     WebReply notFound();                       // any other path
     static WebReply serverError();             // the store failed
+    // The store lists verified scores only; the front page says so.
+    void setVerifiedOnly(bool on) { verifiedOnly_ = on; }
 
 private:
     struct Cached {
@@ -50,6 +52,7 @@ private:
     TableCache& cache_;
     std::mutex mutex_;
     std::map<std::string, Cached> pages_;
+    bool verifiedOnly_ = false;
 };
 
 // "easy", "normal", "crazy" to the difficulty digit (9, 8, 7); 0 for anything else.

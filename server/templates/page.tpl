@@ -66,10 +66,10 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 <table>
 <caption id="caption-{{ID}}">{{CAPTION}}</caption>
 <thead>
-<tr><th scope="col" class="num">Place</th><th scope="col">Name</th><th scope="col">Country</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Date</th></tr>
+<tr><th scope="col" class="num">Place</th><th scope="col">Name</th><th scope="col">Country</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Date</th><th scope="col">Replay</th></tr>
 </thead>
 <tbody>
-{{#ROW}}<tr><td class="num">{{PLACE}}</td><th scope="row"><a href="/player?name={{NAME_QUERY}}">{{NAME}}</a></th><td>{{COUNTRY}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td><time datetime="{{DATE}}">{{DAY}}</time></td></tr>
+{{#ROW}}<tr><td class="num">{{PLACE}}</td><th scope="row"><a href="/player?name={{NAME_QUERY}}">{{NAME}}</a></th><td>{{COUNTRY}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td><time datetime="{{DATE}}">{{DAY}}</time></td><td>{{VERIFIED}}</td></tr>
 {{/ROW}}</tbody>
 </table>
 </div>
@@ -83,10 +83,10 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 <table>
 <caption id="caption-best">Best scores of {{NAME}}</caption>
 <thead>
-<tr><th scope="col">Difficulty</th><th scope="col" class="num">Place</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th><th scope="col">Date</th></tr>
+<tr><th scope="col">Difficulty</th><th scope="col" class="num">Place</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th><th scope="col">Date</th><th scope="col">Replay</th></tr>
 </thead>
 <tbody>
-{{#ROW}}<tr><th scope="row"><a href="{{TABLE_HREF}}">{{DIFFICULTY}}</a></th><td class="num">{{PLACE}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td>{{COUNTRY}}</td><td><time datetime="{{DATE}}">{{DAY}}</time></td></tr>
+{{#ROW}}<tr><th scope="row"><a href="{{TABLE_HREF}}">{{DIFFICULTY}}</a></th><td class="num">{{PLACE}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td>{{COUNTRY}}</td><td><time datetime="{{DATE}}">{{DAY}}</time></td><td>{{VERIFIED}}</td></tr>
 {{/ROW}}</tbody>
 </table>
 </div>
@@ -95,10 +95,10 @@ tbody th { font-weight: normal; overflow-wrap: anywhere; }
 <table>
 <caption id="caption-recent">Games of {{NAME}}, newest first</caption>
 <thead>
-<tr><th scope="col">Date</th><th scope="col">Difficulty</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th></tr>
+<tr><th scope="col">Date</th><th scope="col">Difficulty</th><th scope="col" class="num">Points</th><th scope="col" class="num">Level</th><th scope="col">Country</th><th scope="col">Replay</th></tr>
 </thead>
 <tbody>
-{{#ROW}}<tr><th scope="row"><time datetime="{{DATE}}">{{DAY}}</time></th><td>{{DIFFICULTY}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td>{{COUNTRY}}</td></tr>
+{{#ROW}}<tr><th scope="row"><time datetime="{{DATE}}">{{DAY}}</time></th><td>{{DIFFICULTY}}</td><td class="num">{{POINTS}}</td><td class="num">{{LEVEL}}</td><td>{{COUNTRY}}</td><td>{{VERIFIED}}</td></tr>
 {{/ROW}}</tbody>
 </table>
 </div>

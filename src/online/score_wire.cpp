@@ -74,6 +74,12 @@ std::string submissionUrl(std::string_view base, const SubmissionFields& f) {
     return url;
 }
 
+std::string replayUrl(std::string_view base, std::string_view transactionId) {
+    std::string url(base);
+    appendParam(url, "/replay_zelk.php?TransID=", transactionId);
+    return url;
+}
+
 std::string tableUrl(std::string_view base, std::int64_t inTop, std::string_view difficultyDigit) {
     std::string url(base);
     appendParam(url, "/view_zelk.php?InTop=", std::to_string(inTop));

@@ -38,6 +38,8 @@ std::string tableUrl(std::string_view base, std::int64_t inTop, std::string_view
 std::string statsUrl(std::string_view base, std::int64_t points, std::string_view piece,
                      std::string_view transactionId, std::string_view storedScore,
                      std::string_view difficultyDigit);
+// Where the replay of the run that made submission `transactionId` is posted.
+std::string replayUrl(std::string_view base, std::string_view transactionId);
 
 struct RemoteRecord {
     std::int32_t score = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ports.h"
+#include "platform/replay.h"
 
 namespace zorvan {
 
@@ -143,7 +144,17 @@ int zelkScore::sendScore(std::int32_t cutoff) {
     f.points = pending.points;
     f.difficultyDigit = pending.digit;
     f.gameLevel = level;
-    return request(submissionUrl(server_, f), nullptr) ? kValid : kRequestFailed;
+    if (!request(submissionUrl(server_, f), nullptr)) return kRequestFailed;
+    sendReplay();
+    return kValid;
+}
+
+void zelkScore::sendReplay() {
+    // The server replays the run up to this submission before it trusts the score. Nothing
+    // waits for its answer, so the run goes on the same whatever becomes of it.
+    std::optional<std::string> replay = platform_.replaySoFar();
+    if (!replay || replay->size() > kMaxReplayBytes) return;
+    platform_.http().postInBackground(replayUrl(server_, transactionId_), std::move(*replay));
 }
 
 std::int32_t zelkScore::checkScore(std::int16_t inTop) {

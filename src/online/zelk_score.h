@@ -106,6 +106,8 @@ private:
     int checkPending(std::int64_t cutoff, bool useCutoff, Pending& pending);
     // Pumps the window's messages until the call is done.
     HttpReply await(std::unique_ptr<HttpCall> call);
+    // Offers the replay of the run so far to the server, for the submission just made.
+    void sendReplay();
     // A reply whose status is 2xx, or nothing.
     bool request(const std::string& url, std::string* body);
     std::string setting(std::string_view app, std::string_view section, std::string_view key);

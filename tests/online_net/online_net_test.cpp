@@ -12,10 +12,12 @@
 
 #include "online/zelk_score.h"
 #include "online_net/stub_server.h"
+#include "platform/replay.h"
 #include "platform/sdl/http_curl.h"
 #include "platform/sim/sim_platform.h"
 #include "score_server.h"
 #include "score_store.h"
+#include "support/forwarding_platform.h"
 
 namespace zorvan::test {
 namespace {
@@ -218,6 +220,65 @@ TEST_F(OnlineNetTest, ARequestUnderWayIsAbandonedAtOnce) {
     EXPECT_EQ(done->reply().body, ":1@1;5~Ann^2[]");
     auto connect = http.startConnect(answering.base(), 2000);
     EXPECT_TRUE(connect->reply().ok);
+}
+
+// A run that records itself: its replay so far is this text.
+class RecordingPlatform final : public ForwardingPlatform {
+public:
+    RecordingPlatform(SimPlatform& sim, std::optional<std::string> replay)
+        : ForwardingPlatform(sim), replay_(std::move(replay)) {}
+    std::optional<std::string> replaySoFar() override { return replay_; }
+
+private:
+    std::optional<std::string> replay_;
+};
+
+TEST_F(OnlineNetTest, TheRunsReplayFollowsASuccessfulSubmissionAndNothingWaitsForIt) {
+    std::string base = startServer();
+    startClient(base);
+    pending(1500, 1, 6);
+    platform->advanceTo(4321);
+    auto replayAfter = [&](std::optional<std::string> replay) {
+        RecordingPlatform recording(*platform, std::move(replay));
+        zelkScore recorded(recording, nullptr);
+        recorded.userName("Ann");
+        return recorded.sendScore(0);
+    };
+    const std::string text = "zorvan-replay 1\nseed 7\n" + std::string(5000, 'k');
+    ASSERT_EQ(replayAfter(text), 0);
+    for (int i = 0; i < 500 && store->replays().empty(); ++i) ::usleep(10000);
+    auto replays = store->replays();
+    ASSERT_EQ(replays.size(), 1u);
+    EXPECT_EQ(replays[0].transId, 4321);
+    EXPECT_EQ(replays[0].bytes, text.size());
+    auto job = store->claimReplay();
+    ASSERT_TRUE(job);
+    EXPECT_EQ(job->body, text);
+    EXPECT_EQ(store->all().back().verification, scores::Verification::Pending);
+
+    // No replay recorded, or one the server would refuse: nothing is sent.
+    platform->advanceTo(5000);
+    ASSERT_EQ(replayAfter(std::nullopt), 0);
+    platform->advanceTo(6000);
+    ASSERT_EQ(replayAfter(std::string(kMaxReplayBytes + 1, 'k')), 0);
+    ::usleep(300000);  // what was wrongly sent would have arrived by now
+    EXPECT_EQ(store->replays().size(), 1u);
+    EXPECT_EQ(store->all().size(), 3u);
+}
+
+TEST_F(OnlineNetTest, BackgroundPostsAreBoundedAndNeverHoldTheExitLong) {
+    StubServer silent("");
+    auto before = std::chrono::steady_clock::now();
+    {
+        CurlHttp own;
+        for (int i = 0; i < 6; ++i) own.postInBackground(silent.base() + "/replay_zelk.php?TransID=1", "replay");
+        for (int i = 0; i < 200 && silent.requests() < 4; ++i) ::usleep(10000);
+        ::usleep(100000);
+        EXPECT_EQ(silent.requests(), static_cast<int>(CurlHttp::kMaxBackground));
+    }
+    const auto took = std::chrono::steady_clock::now() - before;
+    // The grace at exit, far below the 10 s a request may take.
+    EXPECT_LT(took, std::chrono::milliseconds(CurlHttp::kExitGraceMs + 2000));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -92,7 +93,7 @@ protected:
                   ("zorvan-scores-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
         std::filesystem::create_directories(folder_);
         std::string why;
-        store = freshStore(GetParam(), folder_, why);
+        store = freshStore(GetParam(), folder_, why, &dbUri);
         if (!store) {
             // CI sets ZORVAN_REQUIRE_POSTGRES, so a broken setup there fails instead of hiding.
             if (postgresRequired()) FAIL() << "PostgreSQL required but unavailable: " << why;
@@ -115,9 +116,20 @@ protected:
     Reply view(const Query& q) { return httpGet(base() + target("/view_zelk.php", q)); }
     Reply raw(const std::string& t) { return httpGet(base() + t); }
 
+    // A server on the same store again, made with `setup` before it serves (options).
+    void restartServer(const std::function<void(ScoreServer&)>& setup) {
+        server.reset();
+        server = std::make_unique<ScoreServer>(*store);
+        setup(*server);
+        port = server->bind("127.0.0.1", 0);
+        ASSERT_GT(port, 0);
+        server->start();
+    }
+
     std::unique_ptr<ScoreStore> store;
     std::unique_ptr<ScoreServer> server;
     int port = 0;
+    std::string dbUri;  // the SQLite file or PostgreSQL URI of `store`
 
 private:
     static int& counter() {

@@ -143,6 +143,32 @@ TEST(ProgramTest, RefusesWhatItCannotDo) {
     fs::remove_all(dir);
 }
 
+TEST(ProgramTest, VerificationOptionsAreCheckedAndAFolderWithoutAGameVerifiesNothing) {
+    EXPECT_EQ(Program({"--verifiers", "65"}).wait(), 2);
+    EXPECT_EQ(Program({"--verify-cpu", "0"}).wait(), 2);
+    EXPECT_EQ(Program({"--verify-memory", "10"}).wait(), 2);
+    EXPECT_EQ(Program({"--game"}).wait(), 2);
+
+    fs::path dir = tempFolder("zorvan-scores-nogame");
+    Program p({"--db", (dir / "s.db").string(), "--port", "0", "--game", (dir / "nothing").string()});
+    EXPECT_NE(p.line().find("holds no game (no sounds folder): replays are stored but not verified here"),
+              std::string::npos);
+    int port = portOf(p.line());
+    ASSERT_GT(port, 0);
+    std::string base = "http://127.0.0.1:" + std::to_string(port);
+    ASSERT_EQ(httpGet(base + target("/update_zelk.php", submission(3, "Ann", 2500, 8))).status, 200);
+    Reply r = httpPost(base + "/replay_zelk.php?TransID=3", "a replay");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "replay queued\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a verifier would have taken it by now
+    auto store = openSqliteStore((dir / "s.db").string());
+    EXPECT_EQ(store->all().at(0).verification, Verification::Pending);
+    EXPECT_FALSE(store->replays().at(0).done);
+    ::kill(p.pid, SIGTERM);
+    EXPECT_EQ(p.wait(), 0);
+    fs::remove_all(dir);
+}
+
 // Submissions from several clients at once, the program killed (SIGKILL) at a random moment
 // of the burst, restarted on the same database, a few times over: every submission that was
 // answered "stored" is there afterwards, once.

@@ -179,7 +179,8 @@ TEST_P(WebTest, JsonHasOneShapeForEveryPage) {
     EXPECT_TRUE(j["previous"].is_null());
     ASSERT_EQ(j["rows"].size(), 1u);
     const auto& row = j["rows"][0];
-    EXPECT_EQ(row.size(), 6u);
+    EXPECT_EQ(row.size(), 7u);
+    EXPECT_EQ(row["verification"], "unverified");
     EXPECT_EQ(row["place"], 1);
     EXPECT_EQ(row["name"], "Ann");
     EXPECT_EQ(row["country"], "nl");

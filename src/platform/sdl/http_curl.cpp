@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -41,7 +43,18 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* out) 
 // wakes the thread at once instead of after curl's next time-out.
 class CurlCall final : public HttpCall {
 public:
-    CurlCall(CURL* easy, bool connectOnly) : easy_(easy), connectOnly_(connectOnly), multi_(curl_multi_init()) {
+    // `postBody`: sent as the body of a POST; the call keeps it while curl reads it.
+    CurlCall(CURL* easy, bool connectOnly, std::string postBody = {}, bool post = false)
+        : easy_(easy), connectOnly_(connectOnly), multi_(curl_multi_init()), postBody_(std::move(postBody)) {
+        if (easy_ && post) {
+            curl_easy_setopt(easy_, CURLOPT_POST, 1L);
+            curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, postBody_.data());
+            curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(postBody_.size()));
+            // No round trip waiting for "100 Continue" before the body.
+            headers_ = curl_slist_append(nullptr, "Expect:");
+            headers_ = curl_slist_append(headers_, "Content-Type: text/plain; charset=utf-8");
+            curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+        }
         if (!easy_ || !multi_) {
             reply_.error = "cannot start the HTTP client";
             done_ = true;
@@ -59,6 +72,7 @@ public:
         if (multi_ && easy_) curl_multi_remove_handle(multi_, easy_);
         if (easy_) curl_easy_cleanup(easy_);
         if (multi_) curl_multi_cleanup(multi_);
+        curl_slist_free_all(headers_);
     }
     CurlCall(const CurlCall&) = delete;
     CurlCall& operator=(const CurlCall&) = delete;
@@ -100,6 +114,8 @@ private:
     CURL* easy_;
     bool connectOnly_;
     CURLM* multi_;
+    std::string postBody_;
+    curl_slist* headers_ = nullptr;
     Body body_;
     HttpReply reply_;
     std::atomic<bool> abandoned_{false};
@@ -122,7 +138,28 @@ CURL* baseHandle(const std::string& url, long connectTimeoutMs, long timeoutMs) 
 }  // namespace
 
 CurlHttp::CurlHttp() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-CurlHttp::~CurlHttp() { curl_global_cleanup(); }
+
+CurlHttp::~CurlHttp() {
+    // A POST still under way gets a moment to finish; the program's exit never waits longer.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExitGraceMs);
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& call : background_)
+            while (!call->done() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        background_.clear();  // abandons what is left
+    }
+    curl_global_cleanup();
+}
+
+void CurlHttp::postInBackground(const std::string& url, std::string body) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(background_, [](const std::unique_ptr<HttpCall>& call) { return call->done(); });
+    if (background_.size() >= kMaxBackground) return;
+    CURL* curl = baseHandle(url, kConnectTimeoutMs, kRequestTimeoutMs);
+    if (curl) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReply));
+    background_.push_back(std::make_unique<CurlCall>(curl, false, std::move(body), true));
+}
 
 std::unique_ptr<HttpCall> CurlHttp::startGet(const std::string& url) {
     CURL* curl = baseHandle(url, kConnectTimeoutMs, kRequestTimeoutMs);
