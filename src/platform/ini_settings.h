@@ -27,9 +27,10 @@ public:
     bool remove(std::string_view app, std::string_view section, std::string_view key) override;
     // Once per application file (every access does it first).
     void removeStaleTemporaries(std::string_view app) override;
+    // The file that holds the application's settings.
+    std::filesystem::path fileOf(std::string_view app) const;
 
 private:
-    std::filesystem::path fileOf(std::string_view app) const;
     std::filesystem::path folder_;
     std::set<std::string, std::less<>> cleaned_;
     bool synced_;

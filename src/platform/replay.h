@@ -7,6 +7,7 @@
 //
 // A small versioned text file; its format is described in the README.
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +24,8 @@ inline constexpr int kReplayFormat = 1;
 inline constexpr std::size_t kMaxReplayBytes = 1u << 20;  // the server takes no more
 inline constexpr std::string_view kReplaysFolder = "replays";  // in the data folder
 inline constexpr int kReplaysKept = 100;
+// The applications whose settings a run reads, and so the replay carries.
+inline constexpr std::array<std::string_view, 3> kReplaySettingsApps = {"zorvan", "w32csp", "Kestrine"};
 
 // A file as the run found it at start: its bytes, or nothing when it was not there.
 struct ReplaySnapshot {
@@ -62,7 +65,8 @@ struct Replay {
 // Reads a replay. Nothing, with the reason in `error`, when the text is not a replay of a
 // format this program knows, is longer than kMaxReplayBytes, or contradicts itself (times that
 // go back, an unknown kind of input, a value out of range). A replay without its exit line is
-// read as cut short.
+// read as cut short, and so is one whose last line lacks its line end (the writer was stopped
+// in the middle of it): that line is dropped.
 std::optional<Replay> parseReplay(std::string_view text, std::string* error);
 
 // Writes a replay as the run goes: the start at once, then each input as it is taken, every
