@@ -27,6 +27,8 @@
 #include "platform/keys.h"
 #include "platform/sdl/child_program.h"
 #include "platform/replay.h"
+#include "platform/replay_files.h"
+#include "platform/replay_http.h"
 #include "platform/sdl/http_curl.h"
 #include "sound/mixer.h"
 #include "sound/version.h"
@@ -95,47 +97,6 @@ int virtualKey(const SDL_Keysym& key) {
     }
 }
 
-class SdlPlatform;
-
-// A request whose answer the game takes only when the clock admits it (SdlPlatform::idleUntil),
-// so that it lands at a logical time the replay can give again.
-class AdmittedCall final : public HttpCall {
-public:
-    AdmittedCall(SdlPlatform& platform, std::uint32_t number, std::unique_ptr<HttpCall> inner);
-    ~AdmittedCall() override;
-    bool done() override { return admitted_; }
-    void wait() override;
-    HttpReply reply() override { return reply_; }
-
-private:
-    friend class SdlPlatform;
-    SdlPlatform& platform_;
-    std::uint32_t number_;
-    std::unique_ptr<HttpCall> inner_;  // null when the answer comes from a replay
-    bool arrived_ = false;
-    bool admitted_ = false;
-    HttpReply reply_;
-};
-
-class AdmittedHttp final : public Http {
-public:
-    explicit AdmittedHttp(SdlPlatform& platform) : platform_(platform) {}
-    HttpReply get(const std::string& url) override { return finish(startGet(url)); }
-    bool canConnect(const std::string& url, int timeoutMs) override {
-        return finish(startConnect(url, timeoutMs)).ok;
-    }
-    std::unique_ptr<HttpCall> startGet(const std::string& url) override;
-    std::unique_ptr<HttpCall> startConnect(const std::string& url, int timeoutMs) override;
-    void postInBackground(const std::string& url, std::string body) override;
-
-private:
-    static HttpReply finish(std::unique_ptr<HttpCall> call) {
-        call->wait();
-        return call->reply();
-    }
-    SdlPlatform& platform_;
-};
-
 class SdlPlatform final : public Platform {
 public:
     // A real clock this far beyond the time the game idles for is a late wake-up, which
@@ -162,7 +123,7 @@ public:
     void showRaceStatus(const std::optional<RaceStatus>& status) override;
     SettingsStore& settings() override { return *settings_; }
     Files& files() override { return *files_; }
-    Http& http() override { return admittedHttp_; }
+    Http& http() override { return replay_ ? static_cast<Http&>(*replayHttp_) : *recordingHttp_; }
     double random() override;
     LocalDateTime localDateTime() override;
     std::optional<std::string> replaySoFar() override;
@@ -177,20 +138,12 @@ public:
     void beginRun();
     void endRun(int status);
 
-    // For AdmittedHttp and its calls.
-    std::unique_ptr<HttpCall> startCall(std::unique_ptr<HttpCall> inner);
-    void keepCall(AdmittedCall* call) { calls_.push_back(call); }
-    void forgetCall(AdmittedCall* call);
-    bool replaying() const { return replay_ != nullptr; }
-    Http& network() { return curl_; }
-
 private:
     // Something from outside, waiting to be admitted at a logical time.
     struct Arrival {
         ReplayInput::Kind kind = ReplayInput::Kind::Key;
         std::int64_t realMs = 0;
         int key = 0;
-        AdmittedCall* call = nullptr;
     };
 
     std::int64_t realMs() const { return static_cast<std::int64_t>(SDL_GetTicks64()) - origin_; }
@@ -235,15 +188,14 @@ private:
     std::deque<int> admitted_;      // keys taken at the current time, 0 for a close
     bool closeTaken_ = false;
     bool quit_ = false;  // playing a replay back: the player ended it
-    std::vector<AdmittedCall*> calls_;
-    std::uint32_t callsStarted_ = 0;
 
     std::filesystem::path dataFolder_;
     std::filesystem::path scratch_;  // playing back: the run's own data and settings
     std::unique_ptr<IniSettingsStore> settings_;
     std::unique_ptr<FolderFiles> files_;
     CurlHttp curl_;
-    AdmittedHttp admittedHttp_{*this};
+    std::unique_ptr<RecordingHttp> recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
+    std::unique_ptr<ReplayHttp> replayHttp_ = std::make_unique<ReplayHttp>();
     std::uint64_t seed_ = 0;
     std::mt19937_64 rng_;
     std::unique_ptr<ReplayWriter> writer_;
@@ -280,22 +232,6 @@ std::filesystem::path scratchFolder() {
     return pattern;
 }
 
-void writeSnapshots(const std::vector<ReplaySnapshot>& snapshots, const std::filesystem::path& folder,
-                    std::string_view suffix) {
-    for (const ReplaySnapshot& s : snapshots)
-        if (s.bytes && !writeFileAtomically(folder / (s.name + std::string(suffix)), *s.bytes, false))
-            throw std::runtime_error("cannot write " + (folder / s.name).string());
-}
-
-std::vector<ReplaySnapshot> readSnapshots(const std::filesystem::path& folder, auto names, std::string_view suffix) {
-    std::vector<ReplaySnapshot> snapshots;
-    for (std::string_view name : names)
-        snapshots.push_back({std::string(name), readWholeFile(folder / (std::string(name) + std::string(suffix)))});
-    return snapshots;
-}
-
-constexpr std::array<std::string_view, 3> kSettingsApps = {"zorvan", "w32csp", "Kestrine"};
-
 SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_(options.replay) {
     const std::filesystem::path program = programFolder();
     std::filesystem::path settingsFolder = IniSettingsStore::defaultFolder();
@@ -304,10 +240,7 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
         scratch_ = scratchFolder();
         dataFolder_ = scratch_ / "data";
         settingsFolder = scratch_ / "settings";
-        std::filesystem::create_directories(dataFolder_);
-        std::filesystem::create_directories(settingsFolder);
-        writeSnapshots(replay_->files, dataFolder_, "");
-        writeSnapshots(replay_->settings, settingsFolder, ".ini");
+        materializeReplay(*replay_, dataFolder_, settingsFolder);
     } else {
         dataFolder_ = preparedDataFolder(program);
     }
@@ -354,7 +287,9 @@ void SdlPlatform::beginRun() {
     arrivals_.clear();
     admitted_.clear();
     closeTaken_ = false;
-    callsStarted_ = 0;
+    // Requests of an earlier run are abandoned with its game.
+    recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
+    replayHttp_ = std::make_unique<ReplayHttp>();
     nextInput_ = nextDate_ = 0;
     seed_ = replay_ ? replay_->seed
                     : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
@@ -365,8 +300,7 @@ void SdlPlatform::beginRun() {
         try {
             writer_ = std::make_unique<ReplayWriter>(
                 newReplayPath(dataFolder_), std::string(VersionControl::versionString), seed_,
-                readSnapshots(dataFolder_, kPlayerFiles, ""),
-                readSnapshots(IniSettingsStore::defaultFolder(), kSettingsApps, ".ini"));
+                snapshotPlayerFiles(dataFolder_), snapshotSettings(IniSettingsStore::defaultFolder()));
         } catch (const std::exception& e) {
             // The game plays on unrecorded rather than not at all.
             std::fprintf(stderr, "zorvan: this run is not recorded: %s\n", e.what());
@@ -536,20 +470,18 @@ void SdlPlatform::handle(const SDL_Event& event) {
 void SdlPlatform::collect() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) handle(event);
-    for (AdmittedCall* call : calls_) {
-        if (call->arrived_ || !call->inner_ || !call->inner_->done()) continue;
-        call->arrived_ = true;
-        call->reply_ = call->inner_->reply();
-        arrivals_.push_back({ReplayInput::Kind::HttpReply, realMs(), 0, call});
-    }
+    if (replay_) return;
+    // One arrival stands for every reply in by the time it is admitted.
+    for (const Arrival& a : arrivals_)
+        if (a.kind == ReplayInput::Kind::HttpReply) return;
+    if (recordingHttp_->arrived()) arrivals_.push_back({ReplayInput::Kind::HttpReply, realMs()});
 }
 
 void SdlPlatform::sleepUntil(std::int64_t realTarget) {
     std::int64_t wait = realTarget - realMs();
     if (wait <= 0) return;
     // A request ends on a thread of its own, which does not wake this one: look now and then.
-    bool inFlight = false;
-    for (const AdmittedCall* call : calls_) inFlight = inFlight || (call->inner_ && !call->arrived_);
+    const bool inFlight = !replay_ && recordingHttp_->waiting();
     wait = std::min<std::int64_t>(wait, inFlight ? 5 : 1000);
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) handle(event);
@@ -621,17 +553,15 @@ void SdlPlatform::admitArrivals(std::int64_t upToRealMs) {
     while (!arrivals_.empty() && arrivals_.front().realMs <= upToRealMs) {
         const Arrival a = arrivals_.front();
         arrivals_.pop_front();
+        if (a.kind == ReplayInput::Kind::HttpReply) {
+            for (const ReplayInput& reply : recordingHttp_->admit(now_)) record(reply);
+            continue;
+        }
         ReplayInput input;
         input.kind = a.kind;
         input.atMs = now_;
-        if (a.kind == ReplayInput::Kind::HttpReply) {
-            a.call->admitted_ = true;
-            input.call = a.call->number_;
-            input.reply = a.call->reply_;
-        } else {
-            admitted_.push_back(a.kind == ReplayInput::Kind::Key ? a.key : 0);
-            input.key = a.key;
-        }
+        input.key = a.key;
+        admitted_.push_back(a.kind == ReplayInput::Kind::Key ? a.key : 0);
         record(input);
     }
 }
@@ -669,13 +599,7 @@ void SdlPlatform::admitReplayed(const ReplayInput& input) {
     switch (input.kind) {
         case ReplayInput::Kind::Key: admitted_.push_back(input.key); break;
         case ReplayInput::Kind::Close: admitted_.push_back(0); break;
-        case ReplayInput::Kind::HttpReply:
-            for (AdmittedCall* call : calls_)
-                if (call->number_ == input.call) {
-                    call->reply_ = input.reply;
-                    call->admitted_ = true;
-                }
-            break;
+        case ReplayInput::Kind::HttpReply: replayHttp_->answer(input.call, input.reply); break;
         default: break;
     }
 }
@@ -713,39 +637,6 @@ std::optional<std::string> SdlPlatform::replaySoFar() {
 
 void SdlPlatform::log(std::string_view event) {
     if (log_.is_open()) log_ << now_ << ' ' << event << '\n' << std::flush;
-}
-
-std::unique_ptr<HttpCall> SdlPlatform::startCall(std::unique_ptr<HttpCall> inner) {
-    return std::make_unique<AdmittedCall>(*this, ++callsStarted_, std::move(inner));
-}
-
-void SdlPlatform::forgetCall(AdmittedCall* call) {
-    std::erase(calls_, call);
-    std::erase_if(arrivals_, [call](const Arrival& a) { return a.call == call; });
-}
-
-AdmittedCall::AdmittedCall(SdlPlatform& platform, std::uint32_t number, std::unique_ptr<HttpCall> inner)
-    : platform_(platform), number_(number), inner_(std::move(inner)) {
-    platform_.keepCall(this);
-}
-
-AdmittedCall::~AdmittedCall() { platform_.forgetCall(this); }
-
-void AdmittedCall::wait() {
-    while (!admitted_ && !platform_.closeRequested()) platform_.idleUntil(std::numeric_limits<std::int64_t>::max());
-}
-
-std::unique_ptr<HttpCall> AdmittedHttp::startGet(const std::string& url) {
-    return platform_.startCall(platform_.replaying() ? nullptr : platform_.network().startGet(url));
-}
-
-std::unique_ptr<HttpCall> AdmittedHttp::startConnect(const std::string& url, int timeoutMs) {
-    return platform_.startCall(platform_.replaying() ? nullptr : platform_.network().startConnect(url, timeoutMs));
-}
-
-void AdmittedHttp::postInBackground(const std::string& url, std::string body) {
-    // Nothing of its answer reaches the run; played back, the server has it already.
-    if (!platform_.replaying()) platform_.network().postInBackground(url, std::move(body));
 }
 
 void SdlPlatform::messageBox(std::string_view title, std::string_view text, MessageIcon icon) {
