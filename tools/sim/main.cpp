@@ -1,12 +1,19 @@
 // zorvan-sim: the real game core on the simulated platform.
 //   zorvan-sim --folder DIR [--data DIR] [--keys FILE] [--seed N] [--until MS] [--log FILE] [--wav FILE]
+//              [--record FILE]
+//   zorvan-sim --folder DIR --replay FILE [--data DIR] [--log FILE]
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "game/main_form.h"
+#include "game/replay_run.h"
 #include "platform/folder_files.h"
+#include "platform/replay.h"
 #include "platform/sdl/http_curl.h"
 #include "platform/sim/sim_platform.h"
 
@@ -16,16 +23,52 @@ int usage(const char* why) {
     std::fprintf(stderr,
                  "zorvan-sim: %s\n"
                  "usage: zorvan-sim --folder DIR [--data DIR] [--keys FILE] [--seed N] [--until MS] "
-                 "[--log FILE] [--wav FILE]\n",
+                 "[--log FILE] [--wav FILE] [--record FILE]\n"
+                 "       zorvan-sim --folder DIR --replay FILE [--data DIR] [--log FILE]\n",
                  why);
     return 2;
+}
+
+// Plays a replay; its data files and settings go to `data`, or to a temporary folder.
+int replay(const zorvan::SimOptions& options, const std::string& path) {
+    namespace fs = std::filesystem;
+    auto text = zorvan::readWholeFile(path);
+    if (!text) return usage(("cannot read " + path).c_str());
+    std::string error;
+    auto replay = zorvan::parseReplay(*text, &error);
+    if (!replay) {
+        std::fprintf(stderr, "zorvan-sim: %s: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
+    zorvan::ReplayRunOptions run;
+    run.gameFolder = options.folder;
+    run.logPath = options.logPath;
+    std::string temporary;
+    if (options.dataFolder.empty()) {
+        temporary = (fs::temp_directory_path() / "zorvan-replay-XXXXXX").string();
+        if (!mkdtemp(temporary.data())) return usage("cannot make a temporary folder");
+        run.workFolder = temporary;
+    } else {
+        run.workFolder = options.dataFolder;
+    }
+    const zorvan::ReplayRunResult result = zorvan::runReplay(*replay, run);
+    if (!temporary.empty()) {
+        std::error_code ec;
+        fs::remove_all(temporary, ec);
+    }
+    if (!result.error.empty()) {
+        std::fprintf(stderr, "zorvan-sim: %s: %s\n", path.c_str(), result.error.c_str());
+        return 1;
+    }
+    return result.status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     zorvan::SimOptions options;
-    std::string keysPath;
+    std::string keysPath, replayPath;
+    bool scripted = false;  // options that a replay sets itself
     try {
         for (int i = 1; i < argc; ++i) {
             std::string arg = argv[i];
@@ -35,11 +78,13 @@ int main(int argc, char** argv) {
             };
             if (arg == "--folder") options.folder = value();
             else if (arg == "--data") options.dataFolder = value();
-            else if (arg == "--keys") keysPath = value();
-            else if (arg == "--seed") options.seed = std::stoull(value());
-            else if (arg == "--until") options.untilMs = std::stoll(value());
+            else if (arg == "--keys") keysPath = value(), scripted = true;
+            else if (arg == "--seed") options.seed = std::stoull(value()), scripted = true;
+            else if (arg == "--until") options.untilMs = std::stoll(value()), scripted = true;
             else if (arg == "--log") options.logPath = value();
-            else if (arg == "--wav") options.wavPath = value();
+            else if (arg == "--wav") options.wavPath = value(), scripted = true;
+            else if (arg == "--record") options.recordPath = value(), scripted = true;
+            else if (arg == "--replay") replayPath = value();
             else if (arg == "--help" || arg == "-h") return usage("runs the game headless"), 0;
             else throw std::invalid_argument("unknown option " + arg);
         }
@@ -47,6 +92,10 @@ int main(int argc, char** argv) {
         return usage(e.what());
     }
     if (options.folder.empty()) return usage("--folder is required");
+    if (!replayPath.empty()) {
+        if (scripted) return usage("--replay takes only --folder, --data and --log");
+        return replay(options, replayPath);
+    }
     if (!keysPath.empty()) {
         auto script = zorvan::readWholeFile(keysPath);
         if (!script) return usage(("cannot read " + keysPath).c_str());
@@ -80,6 +129,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "zorvan-sim: %s\n", e.what());
         status = 1;
     }
-    if (!platform->timedOut()) platform->log("exit " + std::to_string(status));
+    if (!platform->timedOut()) platform->exited(status);
     return status;
 }

@@ -8,6 +8,8 @@
 
 #include "platform/data_folder.h"
 #include "platform/keys.h"
+#include "platform/replay_files.h"
+#include "sound/version.h"
 
 namespace zorvan {
 
@@ -97,19 +99,37 @@ std::vector<ScriptedKey> parseKeyScript(std::string_view text) {
 
 SimPlatform::SimPlatform(SimOptions options)
     : options_(std::move(options)),
-      keys_(options_.keys),
+      keys_(options_.replay ? std::vector<ScriptedKey>{} : options_.keys),
       settings_(options_.settingsFolder.empty() ? IniSettingsStore::defaultFolder()
                                                 : options_.settingsFolder,
                 false),
       files_(options_.folder, options_.dataFolder.empty() ? options_.folder : options_.dataFolder),
       http_(options_.http ? options_.http : &offline_),
-      rng_(options_.seed) {
-    // A folder laid out as built (with its delivered defaults) or a data folder of its own is
-    // made ready as the real game does it; a hand-made test folder is taken as it is.
-    if (!options_.dataFolder.empty() || std::filesystem::is_directory(options_.folder / kDefaultsFolder))
+      rng_(options_.replay ? options_.replay->seed : options_.seed) {
+    const bool record = options_.record || !options_.recordPath.empty();
+    if (options_.replay) {
+        if (record) throw std::invalid_argument("a replayed run is not recorded again");
+        // The replay's files go where nothing else is: never over the player's own.
+        if (options_.dataFolder.empty() || options_.settingsFolder.empty())
+            throw std::invalid_argument("a replay needs a data folder and a settings folder of its own");
+        materializeReplay(*options_.replay, options_.dataFolder, options_.settingsFolder);
+        http_ = &replayHttp_;
+    } else if (!options_.dataFolder.empty() || std::filesystem::is_directory(options_.folder / kDefaultsFolder)) {
+        // A folder laid out as built (with its delivered defaults) or a data folder of its own is
+        // made ready as the real game does it; a hand-made test folder is taken as it is.
         prepareDataFolder(options_.folder, options_.dataFolder.empty() ? options_.folder : options_.dataFolder);
+    }
     std::stable_sort(keys_.begin(), keys_.end(),
                      [](const ScriptedKey& a, const ScriptedKey& b) { return a.atMs < b.atMs; });
+    if (record) {
+        recordingHttp_ = std::make_unique<RecordingHttp>(*http_);
+        http_ = recordingHttp_.get();
+        writer_ = std::make_unique<ReplayWriter>(
+            options_.recordPath, std::string(VersionControl::versionString), options_.seed,
+            snapshotPlayerFiles(options_.dataFolder.empty() ? options_.folder : options_.dataFolder),
+            snapshotSettings(options_.settingsFolder.empty() ? IniSettingsStore::defaultFolder()
+                                                             : options_.settingsFolder));
+    }
     if (!options_.logPath.empty()) {
         logFile_.open(options_.logPath, std::ios::binary);
         if (!logFile_) throw std::runtime_error("cannot write " + options_.logPath.string());
@@ -123,13 +143,15 @@ SimPlatform::~SimPlatform() = default;
 
 void SimPlatform::pressKey(int code, std::int64_t atMs) {
     ScriptedKey key{std::max(atMs, now_), code};
-    auto pos = std::upper_bound(keys_.begin() + static_cast<std::ptrdiff_t>(nextKey_), keys_.end(), key,
+    const std::size_t from = admitting() ? admitted_ : nextKey_;
+    auto pos = std::upper_bound(keys_.begin() + static_cast<std::ptrdiff_t>(from), keys_.end(), key,
                                 [](const ScriptedKey& a, const ScriptedKey& b) { return a.atMs < b.atMs; });
     keys_.insert(pos, key);
 }
 
 std::optional<int> SimPlatform::takeKey() {
-    while (nextKey_ < keys_.size() && keys_[nextKey_].atMs <= now_) {
+    const std::size_t end = admitting() ? admitted_ : keys_.size();
+    while (nextKey_ < end && keys_[nextKey_].atMs <= now_) {
         const ScriptedKey key = keys_[nextKey_++];
         if (key.code == 0) {
             log("close");
@@ -140,6 +162,91 @@ std::optional<int> SimPlatform::takeKey() {
         return key.code;
     }
     return std::nullopt;
+}
+
+namespace {
+
+std::string describe(const ReplayInput& in) {
+    switch (in.kind) {
+        case ReplayInput::Kind::Key: return "key " + std::to_string(in.key) + " at " + std::to_string(in.atMs);
+        case ReplayInput::Kind::Close: return "close at " + std::to_string(in.atMs);
+        case ReplayInput::Kind::HttpReply:
+            return "reply to request " + std::to_string(in.call) + " at " + std::to_string(in.atMs);
+        case ReplayInput::Kind::Wake: return "late wake-up at " + std::to_string(in.fromMs);
+        case ReplayInput::Kind::Date: return "date at " + std::to_string(in.atMs);
+    }
+    return "input";
+}
+
+}  // namespace
+
+const ReplayInput* SimPlatform::nextReplayed() const {
+    if (!options_.replay) return nullptr;
+    const auto& inputs = options_.replay->inputs;
+    std::size_t i = nextInput_;
+    while (i < inputs.size() && inputs[i].kind == ReplayInput::Kind::Date) ++i;
+    return i < inputs.size() ? &inputs[i] : nullptr;
+}
+
+void SimPlatform::takeReplayed() {
+    const auto& inputs = options_.replay->inputs;
+    while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+    ++nextInput_;
+}
+
+bool SimPlatform::replayInputsLeft() const {
+    if (!options_.replay) return false;
+    if (nextReplayed()) return true;
+    const auto& inputs = options_.replay->inputs;
+    for (std::size_t i = nextDate_; i < inputs.size(); ++i)
+        if (inputs[i].kind == ReplayInput::Kind::Date) return true;
+    return false;
+}
+
+// The earliest time at which idleUntil can admit an input; max when none will come.
+std::int64_t SimPlatform::nextInputAt() {
+    std::int64_t at = std::numeric_limits<std::int64_t>::max();
+    if (const ReplayInput* in = nextReplayed()) {
+        const std::int64_t when = in->kind == ReplayInput::Kind::Wake ? in->fromMs : in->atMs;
+        // Inputs come in only as the clock moves on to their time: one at or before the time
+        // the run is at now can no longer come in where the replay says.
+        if (when < now_ || (when == now_ && in->kind != ReplayInput::Kind::Wake))
+            throw ReplayMismatch("the replay has a " + describe(*in) + ", the run was at " + std::to_string(now_) +
+                                 " already");
+        return when;
+    }
+    if (admitted_ < keys_.size()) at = std::max(keys_[admitted_].atMs, now_ + 1);
+    if (recordingHttp_ && recordingHttp_->waiting()) {
+        // No real time passes here: the reply comes in at the first moment it can.
+        recordingHttp_->waitForArrival();
+        at = now_ + 1;
+    }
+    return at;
+}
+
+void SimPlatform::admit() {
+    if (options_.replay) {
+        for (const ReplayInput* in = nextReplayed(); in && in->atMs == now_ && in->kind != ReplayInput::Kind::Wake;
+             in = nextReplayed()) {
+            if (in->kind == ReplayInput::Kind::Key) keys_.push_back({now_, in->key});
+            if (in->kind == ReplayInput::Kind::Close) keys_.push_back({now_, 0});
+            if (in->kind == ReplayInput::Kind::HttpReply && !replayHttp_.answer(in->call, in->reply))
+                throw ReplayMismatch("the replay has a " + describe(*in) + ", the run had made " +
+                                     std::to_string(replayHttp_.started()) + " requests or answered it already");
+            takeReplayed();
+        }
+        admitted_ = keys_.size();
+        return;
+    }
+    for (; admitted_ < keys_.size() && keys_[admitted_].atMs <= now_; ++admitted_) {
+        ReplayInput in;
+        in.atMs = now_;
+        in.kind = keys_[admitted_].code == 0 ? ReplayInput::Kind::Close : ReplayInput::Kind::Key;
+        in.key = keys_[admitted_].code;
+        writer_->input(in);
+    }
+    if (recordingHttp_)
+        for (const auto& in : recordingHttp_->admit(now_)) writer_->input(in);
 }
 
 void SimPlatform::advanceTo(std::int64_t ms) {
@@ -165,10 +272,18 @@ void SimPlatform::advanceTo(std::int64_t ms) {
 void SimPlatform::idleUntil(std::int64_t deadlineMs) {
     if (closeRequested_) return;
     std::int64_t target = deadlineMs;
-    if (nextKey_ < keys_.size()) target = std::min(target, keys_[nextKey_].atMs);
-    if (auto frames = mixer_.framesUntilNextEnd()) {
-        auto ms = static_cast<std::int64_t>((*frames + kFramesPerMs - 1) / kFramesPerMs);
-        target = std::min(target, now_ + std::max<std::int64_t>(ms, 1));
+    // The recorded machine woke late here: its clock jumped over everything due, so this one does.
+    const ReplayInput* next = nextReplayed();
+    const bool wake = next && next->kind == ReplayInput::Kind::Wake && next->fromMs == now_;
+    if (wake) {
+        target = next->atMs;
+    } else {
+        if (admitting()) target = std::min(target, nextInputAt());
+        else if (nextKey_ < keys_.size()) target = std::min(target, keys_[nextKey_].atMs);
+        if (auto frames = mixer_.framesUntilNextEnd()) {
+            auto ms = static_cast<std::int64_t>((*frames + kFramesPerMs - 1) / kFramesPerMs);
+            target = std::min(target, now_ + std::max<std::int64_t>(ms, 1));
+        }
     }
     const std::int64_t limit =
         options_.untilMs > 0 ? options_.untilMs : std::numeric_limits<std::int64_t>::max();
@@ -179,7 +294,10 @@ void SimPlatform::idleUntil(std::int64_t deadlineMs) {
         log("exit timeout");
         throw ProgramEnd{0, {}};
     }
-    advanceTo(std::max(target, now_));
+    if (target <= now_) return;
+    advanceTo(target);
+    if (wake) takeReplayed();
+    if (admitting()) admit();
 }
 
 void SimPlatform::messageBox(std::string_view title, std::string_view text, MessageIcon) {
@@ -192,13 +310,43 @@ double SimPlatform::random() {
 }
 
 LocalDateTime SimPlatform::localDateTime() {
+    if (options_.replay) {
+        const auto& inputs = options_.replay->inputs;
+        while (nextDate_ < inputs.size() && inputs[nextDate_].kind != ReplayInput::Kind::Date) ++nextDate_;
+        if (nextDate_ == inputs.size())
+            throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay has no more dates",
+                                 !options_.replay->exitStatus && !nextReplayed());
+        const ReplayInput& in = inputs[nextDate_++];
+        if (in.atMs != now_)
+            throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay at " +
+                                 std::to_string(in.atMs));
+        return in.date;
+    }
     // A fixed day, so the same run writes the same report; the time of day follows the clock.
     std::int64_t seconds = now_ / 1000;
     char time[16];
     std::snprintf(time, sizeof time, "%02d:%02d:%02d", static_cast<int>((12 + seconds / 3600) % 24),
                   static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
     const int sinceMidnight = static_cast<int>((12 * 3600 + seconds) % 86400);
-    return {"01/06/2026", time, sinceMidnight};
+    LocalDateTime date{"01/06/2026", time, sinceMidnight};
+    if (writer_) {
+        ReplayInput in;
+        in.kind = ReplayInput::Kind::Date;
+        in.atMs = now_;
+        in.date = date;
+        writer_->input(in);
+    }
+    return date;
+}
+
+std::optional<std::string> SimPlatform::replaySoFar() {
+    if (!writer_) return std::nullopt;
+    return writer_->text();
+}
+
+void SimPlatform::exited(int status) {
+    log("exit " + std::to_string(status));
+    if (writer_) writer_->exit(status, now_);
 }
 
 void SimPlatform::log(std::string_view event) {

@@ -9,12 +9,15 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/folder_files.h"
 #include "platform/ini_settings.h"
 #include "platform/ports.h"
+#include "platform/replay.h"
+#include "platform/replay_http.h"
 #include "sound/mixer.h"
 
 namespace zorvan {
@@ -50,6 +53,22 @@ struct SimOptions {
     // only a driver that looks at the clock between pumps would see fewer, longer steps.
     bool sleepThroughIdleTimers = false;
     std::shared_ptr<ClipCache> clips;      // null: the game keeps its own
+    // Record a replay of the run (kept in memory for replaySoFar(), and written to recordPath
+    // when there is one).
+    bool record = false;
+    std::filesystem::path recordPath;
+    // Play this replay instead of keys: its seed, its files put into dataFolder and
+    // settingsFolder (both required), its inputs at their times. `keys` and `seed` are not used.
+    const Replay* replay = nullptr;
+};
+
+// The run a replay drives went somewhere the replay does not follow: the replay does not fit
+// this game (or was forged). Thrown from inside the run, out of the game's handlers.
+struct ReplayMismatch : std::runtime_error {
+    explicit ReplayMismatch(const std::string& why, bool pastEnd = false) : std::runtime_error(why), pastEnd(pastEnd) {}
+    // The run needs more than a replay cut short has, after taking all of it: the replay
+    // fits as far as it goes.
+    bool pastEnd;
 };
 
 class SimPlatform final : public Platform {
@@ -76,8 +95,12 @@ public:
     Http& http() override { return *http_; }
     double random() override;
     LocalDateTime localDateTime() override;
+    std::optional<std::string> replaySoFar() override;
     bool logging() const override { return true; }
     void log(std::string_view event) override;
+
+    // The game ended with `status`: logs it and ends the replay being recorded.
+    void exited(int status);
 
     // For tests and the runner.
     void pressKey(int code, std::int64_t atMs);  // keeps the script in time order
@@ -87,11 +110,23 @@ public:
     // Moves the clock (and the mix) forward; used by idleUntil.
     void advanceTo(std::int64_t ms);
 
+    // Replaying: every input of the replay was taken, and the URLs the game requested.
+    bool replayInputsLeft() const;
+    const std::vector<std::string>& requestedUrls() const { return replayHttp_.requestedUrls(); }
+
 private:
+    // Recording or replaying: inputs come in only inside idleUntil, when it moves the clock.
+    bool admitting() const { return writer_ || options_.replay; }
+    std::int64_t nextInputAt();
+    void admit();
+    const ReplayInput* nextReplayed() const;
+    void takeReplayed();
+
     SimOptions options_;
     std::int64_t now_ = 0;
     std::vector<ScriptedKey> keys_;
     std::size_t nextKey_ = 0;
+    std::size_t admitted_ = 0;  // keys_ before this were admitted (recording or replaying)
     bool closeRequested_ = false;
     bool timedOut_ = false;
     Mixer mixer_{kRate};
@@ -105,6 +140,11 @@ private:
     std::vector<std::string> lines_;
     std::ofstream logFile_;
     std::unique_ptr<class WavRecorder> recorder_;
+    std::unique_ptr<RecordingHttp> recordingHttp_;
+    std::unique_ptr<ReplayWriter> writer_;
+    ReplayHttp replayHttp_;
+    std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
+    std::size_t nextDate_ = 0;   // replaying: the next date input
 };
 
 }  // namespace zorvan
