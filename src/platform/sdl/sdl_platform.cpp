@@ -585,10 +585,7 @@ void SdlPlatform::idleReplaying(std::int64_t target) {
         sleepUntil(at);
     }
     moveTo(at);
-    if (wake) {
-        ++nextInput_;
-        return;
-    }
+    if (wake) ++nextInput_;
     while ((next = timeline()) && next->kind != ReplayInput::Kind::Wake && next->atMs <= now_) {
         admitReplayed(*next);
         ++nextInput_;
