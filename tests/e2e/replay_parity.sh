@@ -44,6 +44,10 @@ await_sound() {
 # Escape in a race asks whether to leave it (not while paused); Enter says yes.
 leave_race() {
   for _ in $(seq 8); do
+    # The race may have ended by itself (no lifes left): the menu's music is back.
+    local music=$(grep -n 'play sounds/menu/music.wav' "$work/real.log" | tail -n 1 | cut -d: -f1)
+    local engine=$(grep -n 'play sounds/car/' "$work/real.log" | tail -n 1 | cut -d: -f1)
+    (( ${music:-0} > ${engine:-0} )) && return 0
     if [[ $(grep -o 'play sounds/tetriss/p\(In\|Out\)' "$work/real.log" | tail -n 1) == *pIn ]]; then
       key p; pause 300 800
     fi
