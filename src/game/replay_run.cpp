@@ -29,6 +29,7 @@ ReplayRunResult runReplay(const Replay& replay, const ReplayRunOptions& options)
     sim.sleepThroughIdleTimers = true;
     sim.clips = options.clips;
     sim.replay = &replay;
+    sim.maxRealMs = options.maxRealMs;
     // A run that exited stops there; one cut short goes on for the grace after its last input.
     sim.untilMs = replay.endMs + (replay.exitStatus ? 1 : std::max<std::int64_t>(options.graceMs, 1));
 
@@ -48,6 +49,8 @@ ReplayRunResult runReplay(const Replay& replay, const ReplayRunOptions& options)
         exited = !platform->timedOut();
     } catch (const ReplayMismatch& e) {
         if (!e.pastEnd) result.error = e.what();
+    } catch (const RunTooLong& e) {
+        result.error = e.what();
     } catch (const std::exception& e) {
         platform->log(std::string("error ") + e.what());
         result.error = std::string("the run failed: ") + e.what();

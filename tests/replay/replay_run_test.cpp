@@ -93,16 +93,17 @@ public:
 
 class ReplayRun : public ::testing::Test {
 protected:
-    Recording record(std::string_view keys, std::int64_t untilMs = 0, Http* http = nullptr) {
+    // `recorded` false: the same run without a replay, in folders of its own.
+    Recording record(std::string_view keys, std::int64_t untilMs = 0, Http* http = nullptr, bool recorded = true) {
         SimOptions o;
         o.folder = folder.game();
-        o.dataFolder = data();
-        o.settingsFolder = folder.settings();
+        o.dataFolder = recorded ? data() : dirs.path() / "plain";
+        o.settingsFolder = recorded ? folder.settings() : dirs.path() / "plain" / "settings";
         o.seed = 20261207;
         o.untilMs = untilMs;
         o.keys = parseKeyScript(keys);
         o.http = http;
-        o.record = true;
+        o.record = recorded;
         o.sleepThroughIdleTimers = true;
         SimPlatform platform(o);
         Recording r;
@@ -114,11 +115,11 @@ protected:
         }
         if (!platform.timedOut()) platform.exited(r.status);
         r.log = platform.lines();
-        r.replay = *platform.replaySoFar();
+        r.replay = platform.replaySoFar().value_or("");
         return r;
     }
 
-    ReplayRunResult replay(const std::string& text, std::int64_t graceMs = 60000) {
+    ReplayRunResult replay(const std::string& text, std::int64_t graceMs = 60000, std::int64_t maxRealMs = 0) {
         std::string error;
         auto parsed = parseReplay(text, &error);
         EXPECT_TRUE(parsed) << error;
@@ -127,6 +128,7 @@ protected:
         o.gameFolder = folder.game();
         o.workFolder = dirs.path() / ("replayed-" + std::to_string(++replays_));
         o.graceMs = graceMs;
+        o.maxRealMs = maxRealMs;
         return runReplay(*parsed, o);
     }
     fs::path replayedData() const { return dirs.path() / ("replayed-" + std::to_string(replays_)); }
@@ -140,7 +142,15 @@ private:
 };
 
 TEST_F(ReplayRun, AWholeGameReplaysToTheSameLogAndTheSameFiles) {
+    // The player's files are moved into the data folder by the first run: copy them first.
+    fs::create_directories(dirs.path() / "plain");
+    for (std::string_view name : kPlayerFiles)
+        if (fs::exists(folder.game() / name)) fs::copy_file(folder.game() / name, dirs.path() / "plain" / name);
     const Recording run = record(kWholeGame);
+    // Recording changes nothing of the run: keys come at their times either way.
+    const Recording plain = record(kWholeGame, 0, nullptr, false);
+    EXPECT_EQ(plain.log, run.log) << firstDifference(plain.log, run.log);
+    EXPECT_EQ(plain.replay, "");
     ASSERT_EQ(run.status, 0);
     // The run did what the script meant: a race, a saved game, its loading, the records.
     const auto has = [&](const std::string& event) {
@@ -209,6 +219,14 @@ TEST_F(ReplayRun, AnOnlineExchangeReplaysWithItsRepliesAtTheSameTimes) {
     EXPECT_NE(broken.log, run.log);
     EXPECT_EQ(broken.requestedUrls, std::vector<std::string>(server.urls.begin(), server.urls.begin() + 2));
     EXPECT_NE(broken.error.find("request 3"), std::string::npos) << broken.error;
+}
+
+TEST_F(ReplayRun, AWindowClosedInTheMiddleOfARaceReplaysToTheSameEnd) {
+    const Recording run = record("500 Space\n+500 Space\n+3000 Enter\n+2000 Enter\n+2000 Enter\n+3000 Up\n+2500 close\n");
+    ASSERT_NE(run.replay.find("\n13500 close\n"), std::string::npos);
+    const ReplayRunResult again = replay(run.replay);
+    EXPECT_TRUE(again.finished) << again.error;
+    EXPECT_EQ(again.log, run.log) << firstDifference(again.log, run.log);
 }
 
 TEST_F(ReplayRun, AReplayCutShortPlaysAsFarAsItGoes) {
@@ -304,6 +322,10 @@ TEST_F(ReplayRun, AReplayThatDoesNotFitIsReportedWithTheReason) {
         pos = end;
     }
     EXPECT_NE(error(undated).find("no more dates"), std::string::npos);
+    // A run is stopped once it has taken the real time it is given (a forged replay can ask
+    // for years of play); the whole game takes far longer than a millisecond.
+    const ReplayRunResult forever = replay(run.replay, 2000, 1);
+    EXPECT_NE(forever.error.find("more than 1 ms of real time"), std::string::npos) << forever.error;
 }
 
 }  // namespace

@@ -271,6 +271,10 @@ void SimPlatform::advanceTo(std::int64_t ms) {
 
 void SimPlatform::idleUntil(std::int64_t deadlineMs) {
     if (closeRequested_) return;
+    if (options_.maxRealMs > 0 &&
+        std::chrono::steady_clock::now() - started_ > std::chrono::milliseconds(options_.maxRealMs))
+        throw RunTooLong("the run took more than " + std::to_string(options_.maxRealMs) + " ms of real time, at " +
+                         std::to_string(now_) + " ms of its own");
     std::int64_t target = deadlineMs;
     // The recorded machine woke late here: its clock jumped over everything due, so this one does.
     const ReplayInput* next = nextReplayed();

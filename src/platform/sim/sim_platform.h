@@ -4,6 +4,7 @@
 // file) and an event log of everything the player would hear or see. The same seed and
 // script give the same log, byte for byte.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +61,13 @@ struct SimOptions {
     // Play this replay instead of keys: its seed, its files put into dataFolder and
     // settingsFolder (both required), its inputs at their times. `keys` and `seed` are not used.
     const Replay* replay = nullptr;
+    // Stop the run (RunTooLong) once it has taken this much real time; 0: no limit.
+    std::int64_t maxRealMs = 0;
+};
+
+// The run went on for longer than SimOptions::maxRealMs of real time.
+struct RunTooLong : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // The run a replay drives went somewhere the replay does not follow: the replay does not fit
@@ -145,6 +153,7 @@ private:
     ReplayHttp replayHttp_;
     std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
     std::size_t nextDate_ = 0;   // replaying: the next date input
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace zorvan
