@@ -242,6 +242,26 @@ TEST_F(SdlPlatformTest, AReplayIsPlayedAtItsOwnTimesAwayFromThePlayersFiles) {
     pressKey(SDLK_ESCAPE);
     platform->idleUntil(kForever);
     EXPECT_TRUE(platform->closeRequested());
+
+    const std::filesystem::path scratch = std::filesystem::path(platform->files().absolutePath("stats.txt")).parent_path();
+    EXPECT_TRUE(std::filesystem::exists(scratch / "stats.txt"));
+    platform.reset();
+    EXPECT_FALSE(std::filesystem::exists(scratch)) << "the run's files outlived it";
+}
+
+TEST_F(SdlPlatformTest, APlaybackThatCannotStartLeavesNoFilesBehind) {
+    const std::filesystem::path temporary = dir_.path() / "tmp";
+    std::filesystem::create_directories(temporary);
+    ::setenv("TMPDIR", temporary.c_str(), 1);
+    ::setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    Replay replay;
+    replay.programVersion = "1.2";
+    replay.files.push_back({"config.dat", std::string("Bob\r\nnun\r\nFR\r\n")});
+    SdlOptions options;
+    options.replay = &replay;
+    EXPECT_THROW(makeSdlPlatform(options), std::runtime_error);
+    ::unsetenv("TMPDIR");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary));
 }
 
 }  // namespace

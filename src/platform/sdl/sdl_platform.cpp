@@ -190,7 +190,15 @@ private:
     bool quit_ = false;  // playing a replay back: the player ended it
 
     std::filesystem::path dataFolder_;
-    std::filesystem::path scratch_;  // playing back: the run's own data and settings
+    // Playing back: the run's own data and settings, removed with the platform (also when
+    // making it fails half-way).
+    struct Scratch {
+        std::filesystem::path path;
+        ~Scratch() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    } scratch_;
     std::unique_ptr<IniSettingsStore> settings_;
     std::unique_ptr<FolderFiles> files_;
     CurlHttp curl_;
@@ -237,9 +245,9 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     std::filesystem::path settingsFolder = IniSettingsStore::defaultFolder();
     if (replay_) {
         // Never the player's own files: the run writes where it likes.
-        scratch_ = scratchFolder();
-        dataFolder_ = scratch_ / "data";
-        settingsFolder = scratch_ / "settings";
+        scratch_.path = scratchFolder();
+        dataFolder_ = scratch_.path / "data";
+        settingsFolder = scratch_.path / "settings";
         materializeReplay(*replay_, dataFolder_, settingsFolder);
     } else {
         dataFolder_ = preparedDataFolder(program);
@@ -358,10 +366,6 @@ void SdlPlatform::openSound() {
 
 SdlPlatform::~SdlPlatform() {
     if (device_) SDL_CloseAudioDevice(device_);
-    if (!scratch_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(scratch_, ignored);
-    }
     for (TTF_Font* font : {labelFont_, captionFont_, statusFont_})
         if (font) TTF_CloseFont(font);
     if (TTF_WasInit()) TTF_Quit();
