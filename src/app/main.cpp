@@ -85,8 +85,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "zorvan: %s\n", end.message.c_str());
         } catch (const std::exception& e) {
             platform->log(std::string("error ") + e.what());
-            // The box writes its text to stderr too.
-            platform->messageBox("Zorvan! fatal error!", e.what(), zorvan::MessageIcon::Critical);
+            zorvan::showFatalError(*platform, e.what());
             status = 1;
         }
         zorvan::endRun(*platform, status);

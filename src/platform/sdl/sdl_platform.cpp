@@ -736,6 +736,13 @@ void beginNewRun(Platform& platform) { dynamic_cast<SdlPlatform&>(platform).begi
 
 void endRun(Platform& platform, int status) { dynamic_cast<SdlPlatform&>(platform).endRun(status); }
 
+void showFatalError(Platform& platform, std::string_view text) {
+    constexpr std::string_view title = "Zorvan! fatal error!";
+    std::fprintf(stderr, "zorvan: %.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
+    dynamic_cast<SdlPlatform&>(platform).showBox(title, text, MessageIcon::Critical, false);
+}
+
 bool askYesNo(Platform& platform, std::string_view title, std::string_view text) {
     return dynamic_cast<SdlPlatform&>(platform).showBox(title, text, MessageIcon::Information, true);
 }

@@ -57,5 +57,8 @@ std::unique_ptr<Platform> makeSdlPlatform(AudioBlockObserver observer, void* con
 void beginNewRun(Platform& platform);
 // Ends the run: logs "exit STATUS" and writes it at the end of the replay.
 void endRun(Platform& platform, int status);
+// The box of a fatal error, on stderr too; not in the event log, which has the run's "error"
+// line already, as zorvan-sim writes it.
+void showFatalError(Platform& platform, std::string_view text);
 
 }  // namespace zorvan
