@@ -1,12 +1,29 @@
 // zorvan: the audio racing game in its real window with real sound.
+//   zorvan [--log FILE] [--replay FILE]
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <stdexcept>
+#include <string>
 
 #include "game/main_form.h"
 #include "game/profile.h"
+#include "platform/folder_files.h"
+#include "platform/replay.h"
 #include "platform/sdl/sdl_platform.h"
 
 namespace {
+
+int usage(const std::string& why) {
+    std::fprintf(stderr,
+                 "zorvan: %s\n"
+                 "usage: zorvan [--log FILE] [--replay FILE]\n"
+                 "  --log FILE     write the event log of the run, as zorvan-sim does\n"
+                 "  --replay FILE  play a recorded run back (Escape ends it); its files are\n"
+                 "                 written to a scratch folder, never to yours\n",
+                 why.c_str());
+    return 2;
+}
 
 // After the spoken configuration error: Configuration, when it is beside the game, fills the
 // profile in, and the game starts again once the profile is complete.
@@ -24,27 +41,54 @@ bool offerConfiguration(zorvan::Platform& platform) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    zorvan::SdlOptions options;
+    std::optional<zorvan::Replay> replay;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") return usage("plays the game"), 0;
+        if (arg != "--log" && arg != "--replay") return usage("unknown option " + arg);
+        if (i + 1 >= argc) return usage(arg + " needs a file");
+        const std::string value = argv[++i];
+        if (arg == "--log") {
+            options.logPath = value;
+            continue;
+        }
+        const auto text = zorvan::readWholeFile(value);
+        if (!text) return usage("cannot read " + value);
+        std::string error;
+        replay = zorvan::parseReplay(*text, &error);
+        if (!replay) return usage(value + " is not a replay this game can play: " + error);
+    }
+    if (replay) options.replay = &*replay;
+
     std::unique_ptr<zorvan::Platform> platform;
     try {
-        platform = zorvan::makeSdlPlatform();
+        platform = zorvan::makeSdlPlatform(options);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zorvan: %s\n", e.what());
         return 1;
     }
     for (;;) {
+        int status = 0;
         try {
             zorvan::MainForm form(*platform);
             form.run();
         } catch (const zorvan::ProgramEnd& end) {
-            if (end.noProfile && offerConfiguration(*platform)) continue;
+            status = end.status;
+            if (end.noProfile && !replay && offerConfiguration(*platform)) {
+                zorvan::endRun(*platform, status);
+                zorvan::beginNewRun(*platform);
+                continue;
+            }
             if (end.status != 0 && !end.message.empty())
                 std::fprintf(stderr, "zorvan: %s\n", end.message.c_str());
-            return end.status;
         } catch (const std::exception& e) {
-            // The box writes its text to stderr too.
-            platform->messageBox("Zorvan! fatal error!", e.what(), zorvan::MessageIcon::Critical);
-            return 1;
+            platform->log(std::string("error ") + e.what());
+            zorvan::showFatalError(*platform, e.what());
+            status = 1;
         }
+        zorvan::endRun(*platform, status);
+        return status;
     }
 }

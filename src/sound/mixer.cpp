@@ -264,6 +264,7 @@ Mixer::Mixer(int deviceRate) : deviceRate_(deviceRate > 0 ? deviceRate : 48000),
 Mixer::~Mixer() = default;
 
 Mixer::VoiceId Mixer::create(std::shared_ptr<const PcmClip> clip) {
+    if (follower_) follower_->create(clip);
     Voice v;
     if (clip && (clip->channels == 1 || clip->channels == 2)) {
         v.channels = clip->channels;
@@ -286,6 +287,7 @@ Mixer::VoiceId Mixer::create(std::shared_ptr<const PcmClip> clip) {
 }
 
 void Mixer::release(VoiceId id) {
+    if (follower_) follower_->release(id);
     std::vector<std::shared_ptr<const PcmClip>> freed;  // clips may be freed here, outside the lock
     std::lock_guard lock(state_->mutex);
     state_->sweepTails(freed);
@@ -298,6 +300,7 @@ void Mixer::release(VoiceId id) {
 }
 
 void Mixer::play(VoiceId id, bool loop) {
+    if (follower_) follower_->play(id, loop);
     std::lock_guard lock(state_->mutex);
     Voice* v = state_->find(id);
     if (!v) return;
@@ -311,6 +314,7 @@ void Mixer::play(VoiceId id, bool loop) {
 }
 
 void Mixer::stop(VoiceId id) {
+    if (follower_) follower_->stop(id);
     std::vector<std::shared_ptr<const PcmClip>> freed;
     std::lock_guard lock(state_->mutex);
     state_->sweepTails(freed);
@@ -322,11 +326,13 @@ void Mixer::stop(VoiceId id) {
 }
 
 void Mixer::rewind(VoiceId id) {
+    if (follower_) follower_->rewind(id);
     std::lock_guard lock(state_->mutex);
     if (Voice* v = state_->find(id)) v->pos = 0;
 }
 
 void Mixer::setVolume(VoiceId id, std::int32_t volume) {
+    if (follower_) follower_->setVolume(id, volume);
     std::lock_guard lock(state_->mutex);
     if (Voice* v = state_->find(id)) {
         v->volume = std::clamp(volume, kMinVolume, kMaxVolume);
@@ -341,6 +347,7 @@ std::int32_t Mixer::volume(VoiceId id) const {
 }
 
 void Mixer::setPan(VoiceId id, std::int32_t pan) {
+    if (follower_) follower_->setPan(id, pan);
     std::lock_guard lock(state_->mutex);
     if (Voice* v = state_->find(id)) {
         v->pan = std::clamp(pan, -kMaxPan, kMaxPan);
@@ -355,6 +362,7 @@ std::int32_t Mixer::pan(VoiceId id) const {
 }
 
 void Mixer::setFrequency(VoiceId id, std::int32_t hz) {
+    if (follower_) follower_->setFrequency(id, hz);
     std::lock_guard lock(state_->mutex);
     if (Voice* v = state_->find(id)) {
         v->frequency = hz;

@@ -38,6 +38,12 @@ public:
 
     int deviceRate() const { return deviceRate_; }
 
+    // Every command given to this mixer (create, release, play, stop, rewind, volume, pan,
+    // frequency) is then given to `follower` too, which must have been given none of its own:
+    // the same voices under the same ids, played at the follower's own rate and pace. The real
+    // platform keeps its clock's mixer in step with the device's this way. Null: none.
+    void setFollower(Mixer* follower) { follower_ = follower; }
+
     // A new voice: stopped, position 0, volume 0, pan 0, frequency = the clip's rate.
     VoiceId create(std::shared_ptr<const PcmClip> clip);
     // Fades out over 2 ms (no click) and is gone at once for every other call; unknown ids
@@ -80,6 +86,7 @@ private:
     struct Voice;
     struct State;
     int deviceRate_;
+    Mixer* follower_ = nullptr;
     std::unique_ptr<State> state_;
 };
 

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 
+#include <array>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -24,8 +26,12 @@
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
 #include "platform/sdl/child_program.h"
+#include "platform/replay.h"
+#include "platform/replay_files.h"
+#include "platform/replay_http.h"
 #include "platform/sdl/http_curl.h"
 #include "sound/mixer.h"
+#include "sound/version.h"
 
 namespace zorvan {
 
@@ -93,40 +99,73 @@ int virtualKey(const SDL_Keysym& key) {
 
 class SdlPlatform final : public Platform {
 public:
-    SdlPlatform(AudioBlockObserver observer, void* observerContext);
+    // A real clock this far beyond the time the game idles for is a late wake-up, which
+    // moves the logical clock to the real one; less is jitter, absorbed.
+    static constexpr std::int64_t kLateMs = 20;
+    static constexpr int kLogicalRate = 48000;  // the simulated platform's
+    static constexpr int kFramesPerMs = kLogicalRate / 1000;
+
+    explicit SdlPlatform(const SdlOptions& options);
     ~SdlPlatform() override;
 
-    std::int64_t nowMs() override { return static_cast<std::int64_t>(SDL_GetTicks64()); }
+    std::int64_t nowMs() override { return now_; }
     void idleUntil(std::int64_t deadlineMs) override;
     bool sleepsThroughIdleTimers() const override { return true; }
     std::optional<int> takeKey() override;
-    bool closeRequested() override { return closeRequested_; }
+    bool closeRequested() override { return closeTaken_ || quit_; }
     Mixer& mixer() override { return *mixer_; }
-    void setVoiceEndListener(std::function<void(std::uint32_t)>) override {}
+    void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
+        voiceEnded_ = std::move(listener);
+    }
     void messageBox(std::string_view title, std::string_view text, MessageIcon icon) override;
     void soundStarted(std::string_view path, std::uint32_t voice) override;
     void soundStopped(std::uint32_t voice) override;
     void showRaceStatus(const std::optional<RaceStatus>& status) override;
-    SettingsStore& settings() override { return settings_; }
-    Files& files() override { return files_; }
-    Http& http() override { return http_; }
-    double random() override { return std::uniform_real_distribution<double>(0.0, 1.0)(rng_); }
+    SettingsStore& settings() override { return *settings_; }
+    Files& files() override { return *files_; }
+    Http& http() override { return replay_ ? static_cast<Http&>(*replayHttp_) : *recordingHttp_; }
+    double random() override;
     LocalDateTime localDateTime() override;
+    std::optional<std::string> replaySoFar() override;
+    bool logging() const override { return log_.is_open(); }
+    void log(std::string_view event) override;
 
     // The accessible box (zorvan-message), SDL's own when it cannot run. With `question`,
     // Yes and No; true for Yes (and for OK).
     bool showBox(std::string_view title, std::string_view text, MessageIcon icon, bool question);
     // Runs a program of the game folder; the window is redrawn and the sound plays meanwhile.
     std::optional<int> runProgram(const std::string& name, const std::vector<std::string>& args);
+    void beginRun();
+    void endRun(int status);
 
 private:
+    // Something from outside, waiting to be admitted at a logical time.
+    struct Arrival {
+        ReplayInput::Kind kind = ReplayInput::Kind::Key;
+        std::int64_t realMs = 0;
+        int key = 0;
+    };
+
+    std::int64_t realMs() const { return static_cast<std::int64_t>(SDL_GetTicks64()) - origin_; }
     void handle(const SDL_Event& event);
+    // Takes the window's events and the answers that came in, without blocking.
+    void collect();
+    // Sleeps until the real clock reaches `realTarget` or an event comes, whichever is first.
+    void sleepUntil(std::int64_t realTarget);
+    void moveTo(std::int64_t ms);
+    void admitArrivals(std::int64_t upToRealMs);
+    void idleLive(std::int64_t target);
+    void idleReplaying(std::int64_t target);
+    void admitReplayed(const ReplayInput& input);
+    void record(const ReplayInput& input);
     void drawLabel();
     void openSound();
     void noticeCaptionEnd();
     // Window events while another program has the keyboard; keys meant for it are dropped.
     void pumpWhileWaiting();
 
+    SdlOptions options_;
+    const Replay* replay_;
     SDL_Window* window_ = nullptr;
     TTF_Font* labelFont_ = nullptr;
     TTF_Font* captionFont_ = nullptr;
@@ -135,15 +174,42 @@ private:
     Captions captions_;
     std::optional<RaceStatus> raceStatus_;
     SDL_AudioDeviceID device_ = 0;
+    int deviceRate_ = 48000;
+    // The core's mixer, moved with the logical clock; every command it takes is forwarded to
+    // the device's, which the audio callback renders.
     std::unique_ptr<Mixer> mixer_;
-    AudioBlockObserver observer_;
-    void* observerContext_;
-    std::deque<int> keys_;
-    bool closeRequested_ = false;
-    IniSettingsStore settings_{IniSettingsStore::defaultFolder()};
-    FolderFiles files_;
-    CurlHttp http_;
+    std::unique_ptr<Mixer> deviceMixer_;
+    std::function<void(std::uint32_t)> voiceEnded_;
+    std::vector<Mixer::VoiceId> ended_;
+
+    std::int64_t origin_ = 0;  // SDL ticks at logical 0
+    std::int64_t now_ = 0;     // the logical clock, ms
+    std::deque<Arrival> arrivals_;  // in the order they came
+    std::deque<int> admitted_;      // keys taken at the current time, 0 for a close
+    bool closeTaken_ = false;
+    bool quit_ = false;  // playing a replay back: the player ended it
+
+    std::filesystem::path dataFolder_;
+    // Playing back: the run's own data and settings, removed with the platform (also when
+    // making it fails half-way).
+    struct Scratch {
+        std::filesystem::path path;
+        ~Scratch() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    } scratch_;
+    std::unique_ptr<IniSettingsStore> settings_;
+    std::unique_ptr<FolderFiles> files_;
+    CurlHttp curl_;
+    std::unique_ptr<RecordingHttp> recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
+    std::unique_ptr<ReplayHttp> replayHttp_ = std::make_unique<ReplayHttp>();
+    std::uint64_t seed_ = 0;
     std::mt19937_64 rng_;
+    std::unique_ptr<ReplayWriter> writer_;
+    std::size_t nextInput_ = 0;  // playing back: the next of replay_->inputs to admit
+    std::size_t nextDate_ = 0;   // playing back: the next date read
+    std::ofstream log_;
 };
 
 std::filesystem::path programFolder() {
@@ -167,12 +233,33 @@ std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
     return data;
 }
 
-SdlPlatform::SdlPlatform(AudioBlockObserver observer, void* observerContext)
-    : observer_(observer),
-      observerContext_(observerContext),
-      files_(programFolder(), preparedDataFolder(programFolder())),
-      rng_(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
-           std::random_device{}()) {
+// A fresh folder under the system's temporary folder, for a replay's files and settings.
+std::filesystem::path scratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zorvan-replay-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder for the replay's files");
+    return pattern;
+}
+
+SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_(options.replay) {
+    const std::filesystem::path program = programFolder();
+    std::filesystem::path settingsFolder = IniSettingsStore::defaultFolder();
+    if (replay_) {
+        // Never the player's own files: the run writes where it likes.
+        scratch_.path = scratchFolder();
+        dataFolder_ = scratch_.path / "data";
+        settingsFolder = scratch_.path / "settings";
+        materializeReplay(*replay_, dataFolder_, settingsFolder);
+    } else {
+        dataFolder_ = preparedDataFolder(program);
+    }
+    settings_ = std::make_unique<IniSettingsStore>(settingsFolder);
+    files_ = std::make_unique<FolderFiles>(program, dataFolder_);
+    if (!options_.logPath.empty()) {
+        log_.open(options_.logPath, std::ios::binary | std::ios::trunc);
+        if (!log_) throw std::runtime_error("cannot write " + options_.logPath.string());
+        files_->setWriteListener([this](std::string_view name) { log("file " + std::string(name)); });
+    }
+
     // The window is drawn in software on its own surface: no GL stack is loaded for it.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
@@ -190,6 +277,50 @@ SdlPlatform::SdlPlatform(AudioBlockObserver observer, void* observerContext)
     captions_ = Captions(loadCaptionTable());
     drawLabel();
     openSound();
+    beginRun();
+}
+
+void SdlPlatform::beginRun() {
+    // The sounds of an earlier run are gone with its game; the device mixer is swapped while
+    // the callback cannot run.
+    auto logical = std::make_unique<Mixer>(kLogicalRate);
+    auto device = std::make_unique<Mixer>(deviceRate_);
+    logical->setFollower(device.get());
+    if (device_) SDL_LockAudioDevice(device_);
+    std::swap(deviceMixer_, device);
+    if (device_) SDL_UnlockAudioDevice(device_);
+    mixer_ = std::move(logical);
+    device.reset();
+
+    arrivals_.clear();
+    admitted_.clear();
+    closeTaken_ = false;
+    // Requests of an earlier run are abandoned with its game.
+    recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
+    replayHttp_ = std::make_unique<ReplayHttp>();
+    nextInput_ = nextDate_ = 0;
+    seed_ = replay_ ? replay_->seed
+                    : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+                          (static_cast<std::uint64_t>(std::random_device{}()) << 32 | std::random_device{}());
+    rng_.seed(seed_);
+    writer_.reset();
+    if (!replay_ && options_.record) {
+        try {
+            writer_ = std::make_unique<ReplayWriter>(
+                newReplayPath(dataFolder_), std::string(VersionControl::versionString), seed_,
+                snapshotPlayerFiles(dataFolder_), snapshotSettings(IniSettingsStore::defaultFolder()));
+        } catch (const std::exception& e) {
+            // The game plays on unrecorded rather than not at all.
+            std::fprintf(stderr, "zorvan: this run is not recorded: %s\n", e.what());
+        }
+    }
+    now_ = 0;
+    origin_ = static_cast<std::int64_t>(SDL_GetTicks64());
+}
+
+void SdlPlatform::endRun(int status) {
+    log("exit " + std::to_string(status));
+    if (writer_) writer_->exit(status, now_);
 }
 
 void SdlPlatform::openSound() {
@@ -212,23 +343,24 @@ void SdlPlatform::openSound() {
     want.format = AUDIO_F32SYS;
     want.channels = 2;
     // 256 frames unless the player asks for more: a key press is heard within about 5 ms.
-    want.samples = static_cast<Uint16>(audioBufferFrames(settings_, std::cerr));
+    want.samples = static_cast<Uint16>(audioBufferFrames(*settings_, std::cerr));
     want.userdata = this;
     want.callback = [](void* self, Uint8* stream, int len) noexcept {
         auto* platform = static_cast<SdlPlatform*>(self);
-        const auto began = platform->observer_ ? std::chrono::steady_clock::now()
+        const auto began = platform->options_.observer ? std::chrono::steady_clock::now()
                                                : std::chrono::steady_clock::time_point{};
         auto* out = reinterpret_cast<float*>(stream);
         const std::size_t frames = static_cast<std::size_t>(len) / (2 * sizeof(float));
-        platform->mixer_->render(out, frames);
-        if (platform->observer_) platform->observer_(platform->observerContext_, began, out, frames);
+        platform->deviceMixer_->render(out, frames);
+        if (platform->options_.observer) platform->options_.observer(platform->options_.observerContext, began, out, frames);
     };
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (device_ == 0) {
         const char* driver = SDL_GetCurrentAudioDriver();
         noSound(std::string("SDL says: ") + SDL_GetError() + "; audio driver " + (driver ? driver : "none"));
     }
-    mixer_ = std::make_unique<Mixer>(have.freq);
+    deviceRate_ = have.freq;
+    deviceMixer_ = std::make_unique<Mixer>(deviceRate_);
     SDL_PauseAudioDevice(device_, 0);
 }
 
@@ -319,46 +451,197 @@ void SdlPlatform::noticeCaptionEnd() {
 }
 
 void SdlPlatform::handle(const SDL_Event& event) {
-    switch (event.type) {
-        case SDL_QUIT: closeRequested_ = true; break;
-        case SDL_KEYDOWN:
-            if (int code = virtualKey(event.key.keysym)) keys_.push_back(code);
-            break;
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
-                drawLabel();
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) closeRequested_ = true;
-            break;
-        default: break;
+    const bool closing = event.type == SDL_QUIT ||
+                         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
+    if (event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                                          event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED))
+        drawLabel();
+    if (replay_) {
+        // The replay has the game's keys; the player's only end it.
+        if (closing || (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) quit_ = true;
+        return;
+    }
+    if (closing) {
+        // Closing the window brings both events: one close.
+        for (const Arrival& a : arrivals_)
+            if (a.kind == ReplayInput::Kind::Close) return;
+        arrivals_.push_back({ReplayInput::Kind::Close, realMs()});
+    } else if (event.type == SDL_KEYDOWN) {
+        if (int code = virtualKey(event.key.keysym)) arrivals_.push_back({ReplayInput::Kind::Key, realMs(), code});
     }
 }
 
-void SdlPlatform::idleUntil(std::int64_t deadlineMs) {
-    noticeCaptionEnd();
-    std::int64_t wait = deadlineMs - nowMs();
-    if (auto frames = mixer_->framesUntilNextEnd()) {
-        // The audio thread ends the sound; look again shortly after it should have.
-        const std::int64_t ms = static_cast<std::int64_t>(*frames * 1000 / mixer_->deviceRate()) + 1;
-        wait = std::min(wait, ms);
-    }
+void SdlPlatform::collect() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) handle(event);
+    if (replay_) return;
+    // One arrival stands for every reply in by the time it is admitted.
+    for (const Arrival& a : arrivals_)
+        if (a.kind == ReplayInput::Kind::HttpReply) return;
+    if (recordingHttp_->arrived()) arrivals_.push_back({ReplayInput::Kind::HttpReply, realMs()});
+}
+
+void SdlPlatform::sleepUntil(std::int64_t realTarget) {
+    std::int64_t wait = realTarget - realMs();
     if (wait <= 0) return;
-    wait = std::min<std::int64_t>(wait, 1000);
+    // A request ends on a thread of its own, which does not wake this one: look now and then.
+    const bool inFlight = !replay_ && recordingHttp_->waiting();
+    wait = std::min<std::int64_t>(wait, inFlight ? 5 : 1000);
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) handle(event);
 }
 
+void SdlPlatform::moveTo(std::int64_t ms) {
+    if (ms <= now_) return;
+    ended_.clear();
+    mixer_->advance(static_cast<std::size_t>(ms - now_) * kFramesPerMs, &ended_);
+    now_ = ms;
+    // The device plays slightly ahead and has usually ended these already; if not, it follows
+    // the clock, so that playing the sound again starts it over there too.
+    for (Mixer::VoiceId voice : ended_) {
+        deviceMixer_->stop(voice);
+        deviceMixer_->rewind(voice);
+    }
+    if (voiceEnded_)
+        for (Mixer::VoiceId voice : ended_) voiceEnded_(voice);
+}
+
+// The clock moves only here: to the time something from outside is admitted (when it came, but
+// always after the present and never beyond the target), else to the target once the real
+// clock has reached it; a late wake-up takes the real time and is recorded.
+void SdlPlatform::idleUntil(std::int64_t deadlineMs) {
+    noticeCaptionEnd();
+    if (closeRequested()) return;
+    std::int64_t target = deadlineMs;
+    if (auto frames = mixer_->framesUntilNextEnd()) {
+        const auto ms = static_cast<std::int64_t>((*frames + kFramesPerMs - 1) / kFramesPerMs);
+        target = std::min(target, now_ + std::max<std::int64_t>(ms, 1));
+    }
+    if (target <= now_) return;
+    if (replay_) idleReplaying(target);
+    else idleLive(target);
+}
+
+void SdlPlatform::idleLive(std::int64_t target) {
+    for (;;) {
+        collect();
+        const std::int64_t real = realMs();
+        if (!arrivals_.empty() && arrivals_.front().realMs <= target) {
+            const std::int64_t at = std::max(arrivals_.front().realMs, now_ + 1);
+            if (real >= at) {
+                moveTo(at);
+                admitArrivals(at);
+                return;
+            }
+            sleepUntil(at);
+            continue;
+        }
+        if (real >= target) {
+            if (real - target > kLateMs) {
+                ReplayInput wake;
+                wake.kind = ReplayInput::Kind::Wake;
+                wake.fromMs = now_;
+                wake.atMs = real;
+                record(wake);
+                moveTo(real);
+            } else {
+                moveTo(target);
+            }
+            return;
+        }
+        sleepUntil(target);
+    }
+}
+
+void SdlPlatform::admitArrivals(std::int64_t upToRealMs) {
+    while (!arrivals_.empty() && arrivals_.front().realMs <= upToRealMs) {
+        const Arrival a = arrivals_.front();
+        arrivals_.pop_front();
+        if (a.kind == ReplayInput::Kind::HttpReply) {
+            for (const ReplayInput& reply : recordingHttp_->admit(now_)) record(reply);
+            continue;
+        }
+        ReplayInput input;
+        input.kind = a.kind;
+        input.atMs = now_;
+        input.key = a.key;
+        admitted_.push_back(a.kind == ReplayInput::Kind::Key ? a.key : 0);
+        record(input);
+    }
+}
+
+void SdlPlatform::idleReplaying(std::int64_t target) {
+    const auto& inputs = replay_->inputs;
+    auto timeline = [&] {
+        while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+        return nextInput_ < inputs.size() ? &inputs[nextInput_] : nullptr;
+    };
+    const ReplayInput* next = timeline();
+    std::int64_t at = target;
+    const bool wake = next && next->kind == ReplayInput::Kind::Wake && now_ >= next->fromMs;
+    if (wake) at = next->atMs;
+    else if (next && next->kind != ReplayInput::Kind::Wake) at = std::min(target, std::max(next->atMs, now_ + 1));
+    // At the pace the run had, however long the game took meanwhile.
+    for (;;) {
+        collect();
+        if (quit_) return;
+        if (realMs() >= at) break;
+        sleepUntil(at);
+    }
+    moveTo(at);
+    if (wake) ++nextInput_;
+    while ((next = timeline()) && next->kind != ReplayInput::Kind::Wake && next->atMs <= now_) {
+        admitReplayed(*next);
+        ++nextInput_;
+    }
+}
+
+void SdlPlatform::admitReplayed(const ReplayInput& input) {
+    switch (input.kind) {
+        case ReplayInput::Kind::Key: admitted_.push_back(input.key); break;
+        case ReplayInput::Kind::Close: admitted_.push_back(0); break;
+        case ReplayInput::Kind::HttpReply: replayHttp_->answer(input.call, input.reply); break;
+        default: break;
+    }
+}
+
+void SdlPlatform::record(const ReplayInput& input) {
+    if (writer_) writer_->input(input);
+}
+
 std::optional<int> SdlPlatform::takeKey() {
     noticeCaptionEnd();
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) handle(event);
-    if (keys_.empty()) return std::nullopt;
-    int key = keys_.front();
-    keys_.pop_front();
-    return key;
+    collect();
+    while (!admitted_.empty()) {
+        const int key = admitted_.front();
+        admitted_.pop_front();
+        if (key == 0) {
+            log("close");
+            closeTaken_ = true;
+            continue;
+        }
+        log("key " + std::to_string(key));
+        return key;
+    }
+    return std::nullopt;
+}
+
+double SdlPlatform::random() {
+    // 53 random bits, as the simulated platform draws them: a replay gives the same numbers.
+    return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+}
+
+std::optional<std::string> SdlPlatform::replaySoFar() {
+    if (!writer_) return std::nullopt;
+    return writer_->text();
+}
+
+void SdlPlatform::log(std::string_view event) {
+    if (log_.is_open()) log_ << now_ << ' ' << event << '\n' << std::flush;
 }
 
 void SdlPlatform::messageBox(std::string_view title, std::string_view text, MessageIcon icon) {
+    log("msgbox \"" + std::string(title) + "\" \"" + std::string(text) + "\"");
     std::fprintf(stderr, "zorvan: %.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
                  static_cast<int>(text.size()), text.data());
     showBox(title, text, icon, false);
@@ -412,6 +695,11 @@ void SdlPlatform::pumpWhileWaiting() {
 }
 
 LocalDateTime SdlPlatform::localDateTime() {
+    if (replay_) {
+        const auto& inputs = replay_->inputs;
+        while (nextDate_ < inputs.size() && inputs[nextDate_].kind != ReplayInput::Kind::Date) ++nextDate_;
+        if (nextDate_ < inputs.size()) return inputs[nextDate_++].date;
+    }
     std::setlocale(LC_TIME, "");
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -419,15 +707,40 @@ LocalDateTime SdlPlatform::localDateTime() {
     char date[64], time[64];
     std::strftime(date, sizeof date, "%x", &local);
     std::strftime(time, sizeof time, "%X", &local);
-    return {date, time, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec};
+    LocalDateTime read{date, time, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec};
+    if (!replay_) {
+        ReplayInput input;
+        input.kind = ReplayInput::Kind::Date;
+        input.atMs = now_;
+        input.date = read;
+        record(input);
+    }
+    return read;
 }
 
 }  // namespace
 
-std::unique_ptr<Platform> makeSdlPlatform() { return std::make_unique<SdlPlatform>(nullptr, nullptr); }
+std::unique_ptr<Platform> makeSdlPlatform(const SdlOptions& options) { return std::make_unique<SdlPlatform>(options); }
+
+std::unique_ptr<Platform> makeSdlPlatform() { return makeSdlPlatform(SdlOptions{}); }
 
 std::unique_ptr<Platform> makeSdlPlatform(AudioBlockObserver observer, void* context) {
-    return std::make_unique<SdlPlatform>(observer, context);
+    SdlOptions options;
+    options.record = false;
+    options.observer = observer;
+    options.observerContext = context;
+    return makeSdlPlatform(options);
+}
+
+void beginNewRun(Platform& platform) { dynamic_cast<SdlPlatform&>(platform).beginRun(); }
+
+void endRun(Platform& platform, int status) { dynamic_cast<SdlPlatform&>(platform).endRun(status); }
+
+void showFatalError(Platform& platform, std::string_view text) {
+    constexpr std::string_view title = "Zorvan! fatal error!";
+    std::fprintf(stderr, "zorvan: %.*s: %.*s\n", static_cast<int>(title.size()), title.data(),
+                 static_cast<int>(text.size()), text.data());
+    dynamic_cast<SdlPlatform&>(platform).showBox(title, text, MessageIcon::Critical, false);
 }
 
 bool askYesNo(Platform& platform, std::string_view title, std::string_view text) {
