@@ -11,7 +11,7 @@ namespace zorvan {
 namespace {
 
 struct Loop : ::testing::Test {
-    SimPlatform platform{SimOptions{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr}};
+    SimPlatform platform{SimOptions{.folder = std::filesystem::temp_directory_path(), .settingsFolder = std::filesystem::temp_directory_path()}};
     EventLoop loop{platform};
     std::vector<std::pair<std::int64_t, std::string>> ticks;
 
@@ -186,7 +186,7 @@ struct IdleRun {
 };
 
 IdleRun runWithAnIdleTimer(bool sleepy) {
-    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    SimOptions options{.folder = std::filesystem::temp_directory_path(), .settingsFolder = std::filesystem::temp_directory_path()};
     options.sleepThroughIdleTimers = sleepy;
     SimPlatform platform(options);
     EventLoop loop(platform);
@@ -229,7 +229,7 @@ TEST(IdleTimer, SleepsThroughIdleTicksAndKeepsItsPace) {
 }
 
 TEST(IdleTimer, NothingButAnIdleTimerLeftEndsASimulatedRun) {
-    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    SimOptions options{.folder = std::filesystem::temp_directory_path(), .settingsFolder = std::filesystem::temp_directory_path()};
     options.sleepThroughIdleTimers = true;
     SimPlatform platform(options);
     EventLoop loop(platform);
@@ -243,7 +243,7 @@ TEST(IdleTimer, NothingButAnIdleTimerLeftEndsASimulatedRun) {
 
 // A timed wait ends when a loop woken by every tick would have noticed its deadline.
 std::int64_t timedWaitEnds(bool sleepy, bool withIdleTimer) {
-    SimOptions options{std::filesystem::temp_directory_path(), std::filesystem::temp_directory_path(), 1, 0, {}, {}, {}, nullptr};
+    SimOptions options{.folder = std::filesystem::temp_directory_path(), .settingsFolder = std::filesystem::temp_directory_path()};
     options.sleepThroughIdleTimers = sleepy;
     SimPlatform platform(options);
     EventLoop loop(platform);
