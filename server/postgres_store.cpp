@@ -156,10 +156,10 @@ const Statement kRecent{"recent",
     "SELECT difficulty, points, level, user_country, " ZORVAN_DATE ", verification"
     " FROM submissions WHERE user_name = $1::bytea" ZORVAN_SHOWN("$3") " ORDER BY id DESC LIMIT $2::integer",
     3};
-const Statement kAll{"all",
-    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats,"
-    " verification, verify_reason FROM submissions ORDER BY id",
-    0};
+// The columns a StoredSubmission is read from, in submissionRow's order.
+#define ZORVAN_SUBMISSION_COLUMNS \
+    "id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats, verification, verify_reason"
+const Statement kAll{"all", "SELECT " ZORVAN_SUBMISSION_COLUMNS " FROM submissions ORDER BY id", 0};
 // The submissions of a TransID, locked so that replays of it arriving at once queue.
 const Statement kReplayTarget{"replay_target",
     "SELECT verification FROM submissions WHERE trans_id = $1::integer FOR UPDATE",
@@ -178,9 +178,7 @@ const Statement kClaim{"claim",
     " RETURNING id, trans_id, body, attempts",
     2};
 const Statement kJobSubmissions{"job_submissions",
-    "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, verification"
-    " FROM submissions WHERE trans_id = $1::integer ORDER BY id",
-    1};
+    "SELECT " ZORVAN_SUBMISSION_COLUMNS " FROM submissions WHERE trans_id = $1::integer ORDER BY id", 1};
 const Statement kReplayDone{"replay_done",
     "UPDATE replays SET done = true, outcome = $2::bytea WHERE id = $1::bigint", 2};
 const Statement kVerified{"verified",
@@ -350,23 +348,26 @@ public:
         return withConnection([&](Connection& c) {
             Result r = c.run(kAll, {});
             std::vector<StoredSubmission> out;
-            for (int i = 0; i < r.rows(); ++i) {
-                StoredSubmission s;
-                s.id = r.integer(i, 0);
-                s.transId = static_cast<std::int32_t>(r.integer(i, 1));
-                s.userName = r.bytes(i, 2);
-                s.userEmail = r.bytes(i, 3);
-                s.userCountry = r.bytes(i, 4);
-                s.points = r.integer(i, 5);
-                s.difficulty = static_cast<int>(r.integer(i, 6));
-                s.level = static_cast<std::int32_t>(r.integer(i, 7));
-                s.stats = r.bytes(i, 8);
-                s.verification = verificationOf(r.integer(i, 9));
-                s.verifyReason = r.bytes(i, 10);
-                out.push_back(std::move(s));
-            }
+            for (int i = 0; i < r.rows(); ++i) out.push_back(submissionRow(r, i));
             return out;
         });
+    }
+
+    // Row i of a result of ZORVAN_SUBMISSION_COLUMNS.
+    static StoredSubmission submissionRow(const Result& r, int i) {
+        StoredSubmission s;
+        s.id = r.integer(i, 0);
+        s.transId = static_cast<std::int32_t>(r.integer(i, 1));
+        s.userName = r.bytes(i, 2);
+        s.userEmail = r.bytes(i, 3);
+        s.userCountry = r.bytes(i, 4);
+        s.points = r.integer(i, 5);
+        s.difficulty = static_cast<int>(r.integer(i, 6));
+        s.level = static_cast<std::int32_t>(r.integer(i, 7));
+        s.stats = r.bytes(i, 8);
+        s.verification = verificationOf(r.integer(i, 9));
+        s.verifyReason = r.bytes(i, 10);
+        return s;
     }
 
     void setVerifiedOnly(bool on) override { verifiedOnly_ = on; }
@@ -399,19 +400,7 @@ public:
             job.body = r.bytes(0, 2);
             job.attempts = static_cast<int>(r.integer(0, 3));
             Result subs = c.run(kJobSubmissions, {num(job.transId)});
-            for (int i = 0; i < subs.rows(); ++i) {
-                StoredSubmission s;
-                s.id = subs.integer(i, 0);
-                s.transId = static_cast<std::int32_t>(subs.integer(i, 1));
-                s.userName = subs.bytes(i, 2);
-                s.userEmail = subs.bytes(i, 3);
-                s.userCountry = subs.bytes(i, 4);
-                s.points = subs.integer(i, 5);
-                s.difficulty = static_cast<int>(subs.integer(i, 6));
-                s.level = static_cast<std::int32_t>(subs.integer(i, 7));
-                s.verification = verificationOf(subs.integer(i, 8));
-                job.submissions.push_back(std::move(s));
-            }
+            for (int i = 0; i < subs.rows(); ++i) job.submissions.push_back(submissionRow(subs, i));
             return job;
         });
     }

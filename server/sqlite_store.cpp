@@ -58,6 +58,9 @@ constexpr const char* kVerificationColumns[][2] = {
 
 // ?N = 0 shows every score; otherwise verified ones only.
 #define ZORVAN_SHOWN(n) " AND (" n " = 0 OR verification = 2)"
+// The columns a StoredSubmission is read from, in submissionRow's order.
+#define ZORVAN_SUBMISSION_COLUMNS \
+    "id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats, verification, verify_reason"
 
 constexpr const char* kDate = "strftime('%Y-%m-%dT%H:%M:%SZ', received_at)";
 
@@ -156,9 +159,7 @@ struct Connection {
         recent = std::make_unique<Statement>(db, (std::string(
             "SELECT difficulty, points, level, user_country, ") + kDate +
             ", verification FROM submissions WHERE user_name = ?1" ZORVAN_SHOWN("?3") " ORDER BY id DESC LIMIT ?2").c_str());
-        everything = std::make_unique<Statement>(db,
-            "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, stats,"
-            " verification, verify_reason FROM submissions ORDER BY id");
+        everything = std::make_unique<Statement>(db, "SELECT " ZORVAN_SUBMISSION_COLUMNS " FROM submissions ORDER BY id");
         dataVersion = std::make_unique<Statement>(db, "PRAGMA data_version");
         beginWrite = std::make_unique<Statement>(db, "BEGIN IMMEDIATE");
         commit = std::make_unique<Statement>(db, "COMMIT");
@@ -352,23 +353,26 @@ public:
         auto c = pool_.take();
         Statement& st = c->everything->begin();
         std::vector<StoredSubmission> out;
-        while (st.step()) {
-            StoredSubmission s;
-            s.id = st.integer(0);
-            s.transId = static_cast<std::int32_t>(st.integer(1));
-            s.userName = st.blob(2);
-            s.userEmail = st.blob(3);
-            s.userCountry = st.blob(4);
-            s.points = st.integer(5);
-            s.difficulty = static_cast<int>(st.integer(6));
-            s.level = static_cast<std::int32_t>(st.integer(7));
-            s.stats = st.blob(8);
-            s.verification = verificationOf(st.integer(9));
-            s.verifyReason = st.blob(10);
-            out.push_back(std::move(s));
-        }
+        while (st.step()) out.push_back(submissionRow(st));
         st.done();
         return out;
+    }
+
+    // A row of ZORVAN_SUBMISSION_COLUMNS.
+    static StoredSubmission submissionRow(Statement& st) {
+        StoredSubmission s;
+        s.id = st.integer(0);
+        s.transId = static_cast<std::int32_t>(st.integer(1));
+        s.userName = st.blob(2);
+        s.userEmail = st.blob(3);
+        s.userCountry = st.blob(4);
+        s.points = st.integer(5);
+        s.difficulty = static_cast<int>(st.integer(6));
+        s.level = static_cast<std::int32_t>(st.integer(7));
+        s.stats = st.blob(8);
+        s.verification = verificationOf(st.integer(9));
+        s.verifyReason = st.blob(10);
+        return s;
     }
 
     void setVerifiedOnly(bool on) override { verifiedOnly_ = on; }
@@ -416,23 +420,9 @@ public:
             Statement& claim = c.st("UPDATE replays SET claimed_at = ?2, attempts = attempts + 1 WHERE id = ?1");
             claim.bind(1, job.id).bind(2, now).step();
             claim.done();
-            Statement& subs = c.st(
-                "SELECT id, trans_id, user_name, user_email, user_country, points, difficulty, level, verification"
-                " FROM submissions WHERE trans_id = ?1 ORDER BY id");
+            Statement& subs = c.st("SELECT " ZORVAN_SUBMISSION_COLUMNS " FROM submissions WHERE trans_id = ?1 ORDER BY id");
             subs.bind(1, job.transId);
-            while (subs.step()) {
-                StoredSubmission s;
-                s.id = subs.integer(0);
-                s.transId = static_cast<std::int32_t>(subs.integer(1));
-                s.userName = subs.blob(2);
-                s.userEmail = subs.blob(3);
-                s.userCountry = subs.blob(4);
-                s.points = subs.integer(5);
-                s.difficulty = static_cast<int>(subs.integer(6));
-                s.level = static_cast<std::int32_t>(subs.integer(7));
-                s.verification = verificationOf(subs.integer(8));
-                job.submissions.push_back(std::move(s));
-            }
+            while (subs.step()) job.submissions.push_back(submissionRow(subs));
             subs.done();
             return std::pair(true, std::optional<ReplayJob>(std::move(job)));
         });

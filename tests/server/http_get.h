@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text.h"
+
 namespace zorvan::scores::test {
 
 struct Reply {
@@ -14,10 +16,10 @@ struct Reply {
     std::string body;
 };
 
-inline Reply httpGet(const std::string& url) {
+// Sends what `curl` is set up for and takes the reply; frees the handle.
+inline Reply perform(CURL* curl, const std::string& url, curl_slist* headers = nullptr) {
     Reply reply;
-    CURL* curl = curl_easy_init();
-    if (!curl) return reply;
+    if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
@@ -28,15 +30,20 @@ inline Reply httpGet(const std::string& url) {
                      });
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
     if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
     return reply;
 }
 
+inline Reply httpGet(const std::string& url) {
+    CURL* curl = curl_easy_init();
+    return curl ? perform(curl, url) : Reply{};
+}
+
 // A POST of `body`; `chunked`: sent without a Content-Length, as a stream.
 inline Reply httpPost(const std::string& url, const std::string& body, bool chunked = false) {
-    Reply reply;
     CURL* curl = curl_easy_init();
-    if (!curl) return reply;
+    if (!curl) return {};
     struct Source {
         const std::string* body;
         std::size_t at = 0;
@@ -58,37 +65,10 @@ inline Reply httpPost(const std::string& url, const std::string& body, bool chun
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     }
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION,
-                     +[](char* p, size_t size, size_t n, void* out) -> size_t {
-                         static_cast<std::string*>(out)->append(p, size * n);
-                         return size * n;
-                     });
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
-    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
-    curl_slist_free_all(headers);
-    curl_easy_cleanup(curl);
-    return reply;
+    return perform(curl, url, headers);
 }
 
 // Every byte but the unreserved ones as %XX, so the server sees exactly these bytes.
-inline std::string enc(std::string_view s) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+inline std::string enc(std::string_view s) { return percentEncode(s); }
 
 }  // namespace zorvan::scores::test
