@@ -23,30 +23,7 @@ fail() {
   exit 1
 }
 
-# A display number of our own, far above the ones other X servers on this machine probe from 0
-# upward. Xvfb takes the display's lock before it touches the display's socket, and ends at once
-# when another server holds it; then we try another number.
-start_xvfb() {
-  local display
-  for _ in $(seq 20); do
-    display=$((100 + RANDOM % 800))
-    [[ -e /tmp/.X$display-lock ]] && continue
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      if DISPLAY=:$display xdotool getdisplaygeometry >/dev/null 2>&1; then
-        export DISPLAY=:$display
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-  done
-  fail "could not start Xvfb"
-}
+source "$(dirname "$0")/../e2e/xvfb.sh"
 start_xvfb
 export QT_QPA_PLATFORM=xcb
 

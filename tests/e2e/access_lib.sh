@@ -43,27 +43,7 @@ folder_in_place() {
   mkdir "$work/game/$1" "$work/data/zorvan/$1"
 }
 
-start_xvfb() {
-  local display
-  for _ in $(seq 20); do
-    display=$((100 + RANDOM % 800))
-    [[ -e /tmp/.X$display-lock ]] && continue
-    Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      if DISPLAY=:$display xdotool getdisplaygeometry >/dev/null 2>&1; then
-        export DISPLAY=:$display
-        return 0
-      fi
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-  done
-  fail "could not start Xvfb"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
 start_zorvan() {
   "$work/game/zorvan" >"$work/zorvan.out" 2>&1 &

@@ -9,18 +9,13 @@ mkdir -p "$work/config"
 cp -r "$game" "$work/game"
 printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$work/game/config.dat"
 
-display=""
-for n in $(seq 70 99); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=":$n"; break; fi
-done
-[[ -n $display ]] || { echo "no free X display"; exit 1; }
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
+source "$(dirname "$0")/xvfb.sh"
+xvfb_pid=
 "$silent" > "$work/server.out" &
 server=$!
-trap 'kill $xvfb $server 2>/dev/null || true; [[ -n ${game_pid:-} ]] && kill $game_pid 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && [[ -s $work/server.out ]] && break; sleep 0.1; done
+trap 'kill $xvfb_pid $server 2>/dev/null || true; [[ -n ${game_pid:-} ]] && kill $game_pid 2>/dev/null || true' EXIT
+start_xvfb
+for _ in $(seq 100); do [[ -s $work/server.out ]] && break; sleep 0.1; done
 port=$(head -n 1 "$work/server.out")
 
 # A pending score of 1500 points on "easy" with its check values, and the server's address.

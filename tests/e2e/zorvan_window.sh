@@ -15,16 +15,10 @@ data="$XDG_DATA_HOME/zorvan"
 mkdir -p "$data"
 printf 'Ada Lovelace\r\nnun\r\nGB\r\n' > "$data/config.dat"
 
-display=""
-for n in $(seq 70 99); do
-  if [[ ! -e /tmp/.X$n-lock && ! -e /tmp/.X11-unix/X$n ]]; then display=":$n"; break; fi
-done
-[[ -n $display ]] || { echo "no free X display"; exit 1; }
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; [[ -n ${game_pid:-} ]] && kill $game_pid 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+source "$(dirname "$0")/xvfb.sh"
+xvfb_pid=
+trap 'kill $xvfb_pid 2>/dev/null || true; [[ -n ${game_pid:-} ]] && kill $game_pid 2>/dev/null || true' EXIT
+start_xvfb
 
 export XDG_CONFIG_HOME="$work/config"
 export SDL_AUDIODRIVER=disk
