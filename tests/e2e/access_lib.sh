@@ -81,3 +81,15 @@ finished() {
   wait "$app_pid" || status=$?
   app_pid=
 }
+
+# leave_game WINDOW: Escape and Enter at the game's window until it has ended (from the main
+# menu, or from a race by its question first), then `finished`.
+leave_game() {
+  for _ in $(seq 20); do
+    xdotool key --window "$1" Escape 2>/dev/null || true
+    sleep 1
+    xdotool key --window "$1" Return 2>/dev/null || true
+    kill -0 "$app_pid" 2>/dev/null || break
+  done
+  finished
+}

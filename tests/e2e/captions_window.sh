@@ -63,12 +63,6 @@ echo "ok: the race status is shown at the bottom"
 xdotool key --window "$window" Escape
 sleep 1; xdotool key --window "$window" Return
 sleep 2
-for _ in $(seq 20); do
-  xdotool key --window "$window" Escape 2>/dev/null || true
-  sleep 1
-  xdotool key --window "$window" Return 2>/dev/null || true
-  kill -0 "$app_pid" 2>/dev/null || break
-done
-finished
+leave_game "$window"
 [[ $status -eq 0 ]] || fail "zorvan ended with status $status"
 echo "ok: zorvan ended normally"

@@ -105,13 +105,7 @@ sleep 1; xdotool key --window "$window" space
 sleep 1; xdotool key --window "$window" space
 sleep 2
 kill -0 "$app_pid" 2>/dev/null || fail "the game did not start again after the profile was saved"
-for _ in $(seq 20); do
-  xdotool key --window "$window" Escape 2>/dev/null || true
-  sleep 1
-  xdotool key --window "$window" Return 2>/dev/null || true
-  kill -0 "$app_pid" 2>/dev/null || break
-done
-finished
+leave_game "$window"
 [[ $status -eq 0 ]] || fail "after Configuration: status $status"
 echo "ok: no profile, Configuration saved one, the game started and ended normally"
 
