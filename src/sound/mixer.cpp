@@ -83,6 +83,7 @@ struct Mixer::Voice {
     std::uint64_t step = 0;  // source frames per output frame, 32.32, from the clamped frequency
     std::int32_t volume = 0, pan = 0, frequency = 0;
     bool playing = false, loop = false;
+    SoundGroup group = SoundGroup::Effects;
     float gainL = 1.0f, gainR = 1.0f;      // what is applied now
     float targetL = 1.0f, targetR = 1.0f;  // what volume and pan ask for
     std::uint32_t rampLeft = 0;            // output frames until gainL/R reach the targets
@@ -107,6 +108,11 @@ struct Mixer::State {
     // frees a clip.
     std::vector<Voice> tails;
     const mix::Kernel* kernel = defaultKernel();
+    // Volumes of the groups and of the whole mix, and the gain each gives (hundredths of a dB).
+    std::int32_t groupVolume[2] = {0, 0};
+    std::int32_t masterVolume = 0;
+    float groupGain[2] = {1.0f, 1.0f};
+    float masterGain = 1.0f;
     alignas(32) float sumL[kChunk];
     alignas(32) float sumR[kChunk];
 
@@ -118,7 +124,8 @@ struct Mixer::State {
     const Voice* find(VoiceId id) const { return const_cast<State*>(this)->find(id); }
 
     void updateGains(Voice& v) const {
-        const float g = attenuationGain(v.volume);
+        // Folded into the voice's own gains, so the kernels sum exactly as before.
+        const float g = attenuationGain(v.volume) * groupGain[static_cast<int>(v.group)] * masterGain;
         v.targetL = g * (v.pan > 0 ? attenuationGain(-v.pan) : 1.0f);
         v.targetR = g * (v.pan < 0 ? attenuationGain(v.pan) : 1.0f);
         if (v.playing && (v.targetL != v.gainL || v.targetR != v.gainR)) {
@@ -128,6 +135,10 @@ struct Mixer::State {
             v.gainR = v.targetR;
             v.rampLeft = 0;
         }
+    }
+
+    void updateAllGains() {
+        for (Voice& v : voices) updateGains(v);
     }
 
     void finish(Voice& v) {
@@ -376,6 +387,42 @@ std::int32_t Mixer::frequency(VoiceId id) const {
     std::lock_guard lock(state_->mutex);
     const Voice* v = state_->find(id);
     return v ? v->frequency : 0;
+}
+
+void Mixer::setGroup(VoiceId id, SoundGroup group) {
+    if (follower_) follower_->setGroup(id, group);
+    std::lock_guard lock(state_->mutex);
+    if (Voice* v = state_->find(id)) {
+        v->group = group;
+        state_->updateGains(*v);
+    }
+}
+
+void Mixer::setGroupVolume(SoundGroup group, std::int32_t volume) {
+    if (follower_) follower_->setGroupVolume(group, volume);
+    std::lock_guard lock(state_->mutex);
+    const int g = static_cast<int>(group);
+    state_->groupVolume[g] = std::clamp(volume, kMinVolume, kMaxVolume);
+    state_->groupGain[g] = attenuationGain(state_->groupVolume[g]);
+    state_->updateAllGains();
+}
+
+std::int32_t Mixer::groupVolume(SoundGroup group) const {
+    std::lock_guard lock(state_->mutex);
+    return state_->groupVolume[static_cast<int>(group)];
+}
+
+void Mixer::setMasterVolume(std::int32_t volume) {
+    if (follower_) follower_->setMasterVolume(volume);
+    std::lock_guard lock(state_->mutex);
+    state_->masterVolume = std::clamp(volume, kMinVolume, kMaxVolume);
+    state_->masterGain = attenuationGain(state_->masterVolume);
+    state_->updateAllGains();
+}
+
+std::int32_t Mixer::masterVolume() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->masterVolume;
 }
 
 bool Mixer::isPlaying(VoiceId id) const {

@@ -27,6 +27,10 @@ struct PcmClip {
 // Returns nullptr and sets `error` when the bytes are not such a file.
 std::shared_ptr<const PcmClip> decodeWav(std::span<const std::uint8_t> bytes, std::string* error);
 
+// Voices of the Music group (the menu music, the race's ambience) can be turned down apart from
+// the rest; every voice is in the Effects group until told otherwise.
+enum class SoundGroup : std::uint8_t { Effects, Music };
+
 class Mixer {
 public:
     using VoiceId = std::uint32_t;  // never 0, never reused within one mixer
@@ -61,6 +65,14 @@ public:
     std::int32_t pan(VoiceId id) const;
     void setFrequency(VoiceId id, std::int32_t hz);  // stored as given; clamped to 100..200000 when mixing
     std::int32_t frequency(VoiceId id) const;
+
+    // Player-chosen levels applied after each voice's own volume, hundredths of a dB,
+    // -10000 (silent) .. 0; the voices' own volumes stay what the game set.
+    void setGroup(VoiceId id, SoundGroup group);
+    void setGroupVolume(SoundGroup group, std::int32_t volume);
+    std::int32_t groupVolume(SoundGroup group) const;
+    void setMasterVolume(std::int32_t volume);  // every voice
+    std::int32_t masterVolume() const;
 
     bool isPlaying(VoiceId id) const;  // a one-shot play in progress
     bool isLooping(VoiceId id) const;  // playing in a loop
