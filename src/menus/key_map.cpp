@@ -2,6 +2,7 @@
 
 #include "game/main_form.h"
 #include "menus/bank_clips.h"
+#include "platform/keys.h"
 
 namespace zorvan {
 
@@ -10,6 +11,31 @@ namespace {
 constexpr std::string_view kKeysFile = "keys.dat";
 
 }  // namespace
+
+PadKeys padKeysFor(const KeyCodes& c, bool inGame) {
+    PadKeys keys{};
+    auto set = [&keys](PadButton b, int key) { keys[static_cast<std::size_t>(b)] = key; };
+    if (inGame) {
+        set(PadButton::Up, c[0]);
+        set(PadButton::Left, c[1]);
+        set(PadButton::Right, c[2]);
+        set(PadButton::Down, c[3]);
+        set(PadButton::X, c[4]);
+        set(PadButton::Y, c[5]);
+        set(PadButton::Back, c[8]);
+        set(PadButton::Start, c[10]);
+    } else {
+        set(PadButton::Up, vk::Up);
+        set(PadButton::Left, vk::Left);
+        set(PadButton::Right, vk::Right);
+        set(PadButton::Down, vk::Down);
+    }
+    set(PadButton::A, vk::Enter);
+    set(PadButton::B, vk::Escape);
+    set(PadButton::LeftShoulder, vk::PageUp);
+    set(PadButton::RightShoulder, vk::PageDown);
+    return keys;
+}
 
 KeyCodes KeyMap::codes() const {
     return {kstart, kleft, kright, kstop, kaction, kscore, klevel, klifes, kstats, kinventory, kpause};

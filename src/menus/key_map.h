@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gamepad.h"
+
 namespace zorvan {
 
 class MainForm;
@@ -20,6 +22,13 @@ inline constexpr KeyCodes kDefaultKeys{38, 37, 39, 40, 17, 16, 9, 76, 13, 73, 80
 // One number per line (CR LF or LF), blanks around it skipped; lines after the eleventh are
 // ignored. Nothing when a line is missing, is not a whole number or does not fit 16 bits.
 std::optional<KeyCodes> parseKeysFile(std::string_view bytes);
+// What each gamepad button presses. In a game (a race, a pause, the exit prompt or a bonus
+// round) the directions are the start, steering and stop keys of the map and X, Y, Start and
+// Back its item, points, pause and status keys; in the menus the directions are the arrow keys
+// the menus listen to, and X, Y, Start and Back press nothing, since the status key (Enter by
+// default) would otherwise choose a menu entry. A, B and the shoulders are fixed keys.
+PadKeys padKeysFor(const KeyCodes& codes, bool inGame);
+
 // Each code between a sign place (blank, or '-') and a trailing blank, lines ended by CR LF.
 std::string formatKeysFile(const KeyCodes& codes);
 
