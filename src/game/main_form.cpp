@@ -18,6 +18,7 @@ MainForm::MainForm(Platform& platform_)
       localScores(*this),
       bonus(*this),
       savedGame(*this),
+      volume(*this),
       tmrVoss(loop.addTimer("tmrVoss")),
       tmrGo(loop.addTimer("tmrGo")),
       tmrComp(loop.addTimer("tmrComp")),
@@ -39,7 +40,10 @@ MainForm::MainForm(Platform& platform_)
     wireRaceTimers();
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm() {
+    // The platform may outlive this game (a new run after Configuration).
+    platform.setPadKeys(nullptr);
+}
 
 std::string MainForm::programPath(std::string_view name) {
     return platform.files().absolutePath(name);
@@ -87,6 +91,8 @@ void MainForm::Form_Load() {
     platform.files().removeStaleTemporaries();
     for (std::string_view app : {"Kestrine", "zorvan", "w32csp"}) platform.settings().removeStaleTemporaries(app);
     sound.initSound();
+    volume.load();
+    platform.setPadKeys([this] { return padKeysFor(keyMap.codes(), game || bonus.bonusActive); });
     loadHighScore();
     keyMap.loadKeys();
     getTheSettings();
@@ -154,6 +160,7 @@ void MainForm::errorShow() {
 
 void MainForm::Form_KeyDown(int keyCode) {
     key_k = static_cast<std::int16_t>(keyCode);
+    if (volumeKeyDown(keyCode)) return;
     if (raceKeyDown(keyCode)) return;
 
     if (menus.mainMenuActive) {
@@ -260,6 +267,25 @@ void MainForm::Form_KeyDown(int keyCode) {
             default: break;
         }
     }
+}
+
+bool MainForm::volumeKeyDown(int keyCode) {
+    if (keyCode < vk::F9 || keyCode > vk::F12) return false;
+    // The exit prompt takes any key as "go on", and a key being remapped is the new key.
+    if (inExitPrompt || keyMap.waitingForKey) return false;
+    if (game || bonus.bonusActive) {
+        // A player who gave F9 to an action of the key map meant it for the race.
+        for (std::int16_t code : keyMap.codes())
+            if (code == keyCode) return false;
+    } else {
+        const bool inMenus = menus.mainMenuActive || menus.carMenuActive || menus.difficultyMenuActive ||
+                             keyMap.keyMenuActive || localScores.topTenMenuActive ||
+                             localScores.topTenListActive || menus.lgMenuActive || menus.ltListActive ||
+                             menus.laListActive;
+        if (!inMenus) return false;
+    }
+    volume.keyDown(keyCode);
+    return true;
 }
 
 void MainForm::toggleTheme() {

@@ -13,6 +13,7 @@
 #include "sound/sound_system.h"
 #include "sound/number_system.h"
 #include "sound/version.h"
+#include "sound/volume_control.h"
 #include "menus/menus.h"
 #include "menus/key_map.h"
 #include "online/zelk_score.h"
@@ -77,6 +78,9 @@ public:
     // Keys while a bonus round or a game runs (bonus, racing, paused, exit prompt).
     // False when neither is on, so the menus get the key.
     bool raceKeyDown(int keyCode);
+    // F9 to F12 in the menus, a race, a pause or a bonus round, unless the key map gives the
+    // key to a game action there; false when the key is left to the others.
+    bool volumeKeyDown(int keyCode);
     void newGame();
 
 
@@ -141,6 +145,7 @@ public:
     LocalScores localScores;  // top ten, high score, top-ten menu, statistics report
     BonusRound bonus;         // the shooting round of every tenth level in "arcade"
     SavedGame savedGame;      // savegame.dat: F2 in a race, main menu entry 2
+    VolumeControl volume;     // the player's music and master volumes, F9 to F12
     std::unique_ptr<zelkScore> scoreClient;  // from start-up to exitGame
 
     // Timers, all disabled with interval 0 at start.

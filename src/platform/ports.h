@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gamepad.h"
+
 namespace zorvan {
 
 class Mixer;
@@ -141,6 +143,9 @@ public:
     virtual bool sleepsThroughIdleTimers() const { return false; }
     // The next pending key press (Windows virtual-key code), in the order pressed.
     virtual std::optional<int> takeKey() = 0;
+    // Where a gamepad button press turns into a key: asked at each press, on the game thread,
+    // so it follows the key map and the game's state. Platforms without gamepads ignore it.
+    virtual void setPadKeys(std::function<PadKeys()> /*source*/) {}
     // The window was closed, or SIGINT/SIGTERM arrived.
     virtual bool closeRequested() = 0;
 

@@ -129,6 +129,9 @@ SoundSlot SoundSystem::loadWave(std::string_view path) {
     std::string name(path);
     auto clip = decode(name);
     auto voice = form_.platform.mixer().create(std::move(clip));
+    // The player turns these two down apart from the rest.
+    if (name == "sounds/menu/music.wav" || name == "sounds/amb.wav")
+        form_.platform.mixer().setGroup(voice, SoundGroup::Music);
     SoundSlot buffer(new SoundBuffer(*this, voice, name));
     live_[voice] = buffer.get();
     if (form_.platform.logging()) form_.platform.log("load " + name + " #" + std::to_string(voice));

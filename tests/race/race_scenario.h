@@ -75,6 +75,9 @@ public:
         guarded([&] { form.newGame(); });
     }
 
+    // Start-up to the main menu; false when the program ended on the way.
+    bool load() { return guarded([&] { form.Form_Load(); }); }
+
     // The whole way: start-up, main menu entry 1, the car, the difficulty (1 easy .. 3 crazy).
     bool startThroughMenus(int carType, int difficultyEntry, bool arcade = true) {
         if (!guarded([&] { form.Form_Load(); })) return false;

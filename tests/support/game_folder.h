@@ -96,7 +96,7 @@ inline std::vector<std::string> gameSoundFiles() {
     addRange("sounds/bonus/", "b", 1, 4);
     // Loaded on demand, played by name or queued by path.
     add("sounds/", {"intro", "err", "levelup", "inv1", "inv2", "inv3", "fallhole", "highscore",
-                    "gameOver", "hWorning", "lcanon"});
+                    "gameOver", "hWorning", "lcanon", "volume"});
     add("sounds/speech/", {"saved", "loaded", "level", "points", "lifesr", "yourhighscore",
                            "exitPrompt", "tetriss_mode", "arcade_mode", "finalscore", "tebonus",
                            "thbonus", "lazercanon", "extralife", "brakes", "enginrepare"});

@@ -961,6 +961,17 @@ Audio menuClick(int rate) {
     return a;
 }
 
+// The confirmation of a volume step: a short soft tone, long enough to judge the level by.
+Audio volumeTick(int rate) {
+    std::vector<float> x(framesOf(0.12, rate), 0.0f);
+    mixInto(x, ring(rate, 0.12, {{{880.0, 1.0, 0.05}, {1760.0, 0.25, 0.03}}}), 0, 1.0, false);
+    Audio a = mono(rate, std::move(x));
+    fadeIn(a, 3);
+    fadeOut(a, 20);
+    peakTo(a, -6.0);
+    return a;
+}
+
 Audio scoreSending(int rate) {
     std::vector<float> x(framesOf(2.6, rate), 0.0f);
     Rng r(711);
@@ -1029,6 +1040,7 @@ const std::vector<FxInfo> kFx = {
     {"gun", false, gunShot},
     {"bonus_hit", false, bonusHit},
     {"click", false, menuClick},
+    {"volume", false, volumeTick},
     {"score_sending", false, scoreSending},
     {"intro", false, fxIntro},
     {"farewell", false, fxFarewell},
