@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -112,6 +113,7 @@ public:
     void idleUntil(std::int64_t deadlineMs) override;
     bool sleepsThroughIdleTimers() const override { return true; }
     std::optional<int> takeKey() override;
+    void setPadKeys(std::function<PadKeys()> source) override { padKeys_ = std::move(source); }
     bool closeRequested() override { return closeTaken_ || quit_; }
     Mixer& mixer() override { return *mixer_; }
     void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
@@ -148,6 +150,10 @@ private:
 
     std::int64_t realMs() const { return static_cast<std::int64_t>(SDL_GetTicks64()) - origin_; }
     void handle(const SDL_Event& event);
+    // Gamepads plugged in or out, and their buttons and left stick as the keys they stand for.
+    // True when the event was one of a gamepad.
+    bool handlePad(const SDL_Event& event);
+    void padPressed(PadButton button);
     // Takes the window's events and the answers that came in, without blocking.
     void collect();
     // Sleeps until the real clock reaches `realTarget` or an event comes, whichever is first.
@@ -181,6 +187,13 @@ private:
     std::unique_ptr<Mixer> deviceMixer_;
     std::function<void(std::uint32_t)> voiceEnded_;
     std::vector<Mixer::VoiceId> ended_;
+
+    struct Pad {
+        SDL_GameController* controller = nullptr;
+        StickAxis x, y;
+    };
+    std::map<SDL_JoystickID, Pad> pads_;
+    std::function<PadKeys()> padKeys_;
 
     std::int64_t origin_ = 0;  // SDL ticks at logical 0
     std::int64_t now_ = 0;     // the logical clock, ms
@@ -241,7 +254,7 @@ std::filesystem::path scratchFolder() {
 }
 
 SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_(options.replay) {
-    const std::filesystem::path program = programFolder();
+    const std::filesystem::path program = options.programFolder.empty() ? programFolder() : options.programFolder;
     std::filesystem::path settingsFolder = IniSettingsStore::defaultFolder();
     if (replay_) {
         // Never the player's own files: the run writes where it likes.
@@ -276,6 +289,9 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     }
     captions_ = Captions(loadCaptionTable());
     drawLabel();
+    // Without gamepad support the keyboard still plays the whole game.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+        std::fprintf(stderr, "zorvan: gamepads cannot be used: %s\n", SDL_GetError());
     openSound();
     beginRun();
 }
@@ -365,6 +381,7 @@ void SdlPlatform::openSound() {
 }
 
 SdlPlatform::~SdlPlatform() {
+    for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad.controller);
     if (device_) SDL_CloseAudioDevice(device_);
     for (TTF_Font* font : {labelFont_, captionFont_, statusFont_})
         if (font) TTF_CloseFont(font);
@@ -450,7 +467,68 @@ void SdlPlatform::noticeCaptionEnd() {
         captions_.ended(*voice, nowMs());
 }
 
+bool SdlPlatform::handlePad(const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_CONTROLLERDEVICEADDED: {
+            SDL_GameController* controller = SDL_GameControllerOpen(event.cdevice.which);
+            if (!controller) {
+                std::fprintf(stderr, "zorvan: cannot use the gamepad just plugged in: %s\n", SDL_GetError());
+                return true;
+            }
+            const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+            // Added twice (at start-up and by its event): keep the one already open.
+            if (!pads_.emplace(id, Pad{controller, {}, {}}).second) SDL_GameControllerClose(controller);
+            return true;
+        }
+        case SDL_CONTROLLERDEVICEREMOVED:
+            if (auto it = pads_.find(event.cdevice.which); it != pads_.end()) {
+                SDL_GameControllerClose(it->second.controller);
+                pads_.erase(it);
+            }
+            return true;
+        case SDL_CONTROLLERBUTTONDOWN: {
+            if (replay_) return true;  // the replay has the game's keys
+            switch (event.cbutton.button) {
+                case SDL_CONTROLLER_BUTTON_DPAD_UP: padPressed(PadButton::Up); break;
+                case SDL_CONTROLLER_BUTTON_DPAD_DOWN: padPressed(PadButton::Down); break;
+                case SDL_CONTROLLER_BUTTON_DPAD_LEFT: padPressed(PadButton::Left); break;
+                case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: padPressed(PadButton::Right); break;
+                case SDL_CONTROLLER_BUTTON_A: padPressed(PadButton::A); break;
+                case SDL_CONTROLLER_BUTTON_B: padPressed(PadButton::B); break;
+                case SDL_CONTROLLER_BUTTON_X: padPressed(PadButton::X); break;
+                case SDL_CONTROLLER_BUTTON_Y: padPressed(PadButton::Y); break;
+                case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: padPressed(PadButton::LeftShoulder); break;
+                case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: padPressed(PadButton::RightShoulder); break;
+                case SDL_CONTROLLER_BUTTON_START: padPressed(PadButton::Start); break;
+                case SDL_CONTROLLER_BUTTON_BACK: padPressed(PadButton::Back); break;
+                default: break;
+            }
+            return true;
+        }
+        case SDL_CONTROLLERAXISMOTION: {
+            auto it = pads_.find(event.caxis.which);
+            if (it == pads_.end()) return true;
+            if (event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) {
+                const int pushed = it->second.x.update(event.caxis.value);
+                if (pushed && !replay_) padPressed(pushed < 0 ? PadButton::Left : PadButton::Right);
+            } else if (event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+                // SDL's y grows downwards.
+                const int pushed = it->second.y.update(event.caxis.value);
+                if (pushed && !replay_) padPressed(pushed < 0 ? PadButton::Up : PadButton::Down);
+            }
+            return true;
+        }
+        default: return false;
+    }
+}
+
+void SdlPlatform::padPressed(PadButton button) {
+    if (!padKeys_) return;
+    if (const int code = padKey(padKeys_(), button)) arrivals_.push_back({ReplayInput::Kind::Key, realMs(), code});
+}
+
 void SdlPlatform::handle(const SDL_Event& event) {
+    if (handlePad(event)) return;
     const bool closing = event.type == SDL_QUIT ||
                          (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE);
     if (event.type == SDL_WINDOWEVENT && (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
@@ -688,7 +766,7 @@ std::optional<int> SdlPlatform::runProgram(const std::string& name, const std::v
 void SdlPlatform::pumpWhileWaiting() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
-        if (event.type == SDL_KEYDOWN) continue;
+        if (event.type == SDL_KEYDOWN || event.type == SDL_CONTROLLERBUTTONDOWN) continue;
         handle(event);
     }
     if (mixer_) noticeCaptionEnd();

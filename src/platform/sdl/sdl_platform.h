@@ -34,6 +34,7 @@ struct SdlOptions {
     // player, recorded in the data folder's replays/ unless `record` is false.
     const Replay* replay = nullptr;
     bool record = true;
+    std::filesystem::path programFolder;  // empty: the executable's folder
     AudioBlockObserver observer = nullptr;
     void* observerContext = nullptr;
 };
