@@ -185,6 +185,30 @@ BENCHMARK(BM_MixZorvan)
     ->ArgNames({"kernel", "voices"})
     ->Unit(benchmark::kMicrosecond);
 
+// A press of a volume key: the music group's level changed under 256 playing voices, half
+// of them music. Every voice's gains are worked out again, on the game thread, under the lock
+// the audio callback takes.
+void BM_GroupVolume256(benchmark::State& state) {
+    const Scene& sc = scene();
+    std::vector<std::shared_ptr<const PcmClip>> clips;
+    for (int c = 0; c < kClips; ++c) clips.push_back(decode(wavBytes(sc.pcm[c], sc.rates[c])));
+    Mixer mixer(kDeviceRate);
+    for (int i = 0; i < kMaxVoices; ++i) {
+        const VoiceSetup& v = sc.voices[i];
+        const auto id = mixer.create(clips[v.clip]);
+        if (i % 2) mixer.setGroup(id, zorvan::SoundGroup::Music);
+        mixer.setVolume(id, v.volume);
+        mixer.setPan(id, v.pan);
+        mixer.play(id, true);
+    }
+    std::int32_t level = 0;
+    for (auto _ : state) {
+        level = level == -300 ? -600 : -300;
+        mixer.setGroupVolume(zorvan::SoundGroup::Music, level);
+    }
+}
+BENCHMARK(BM_GroupVolume256)->Unit(benchmark::kNanosecond);
+
 template <typename F>
 F alcProc(ALCdevice* device, const char* name) {
     auto p = reinterpret_cast<F>(alcGetProcAddress(device, name));
