@@ -18,6 +18,13 @@ if [[ -z ${ZORVAN_ORCA_NS:-} ]]; then
   ZORVAN_ORCA_NS=1 exec dbus-run-session -- "$0" "$@"
 fi
 source "$here/../e2e/access_lib.sh"
+speechd_pid=
+orca_pid=
+stop_all() {
+  for pid in $orca_pid $speechd_pid; do kill "$pid" 2>/dev/null || true; done
+  cleanup
+}
+trap stop_all EXIT
 setup_game
 speech=$work/speech.log
 : >"$speech"
@@ -45,6 +52,7 @@ AddVoice "en" "MALE1" "textlog"
 CONF
 export SPEECHD_ADDRESS=unix_socket:$work/run/speechd.sock
 speech-dispatcher -s -t 0 -C "$work/speechd" -S "$work/run/speechd.sock" -c unix_socket >"$work/speechd.out" 2>&1 &
+speechd_pid=$!
 for _ in $(seq 50); do [[ -S $work/run/speechd.sock ]] && break; sleep 0.1; done
 [[ -S $work/run/speechd.sock ]] || fail "speech-dispatcher did not start: $(cat "$work/speechd.out")"
 
@@ -55,13 +63,14 @@ for property in IsEnabled ScreenReaderEnabled; do
     --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$property" '<true>' >/dev/null
 done
 orca -u "$work/orca-prefs" >"$work/orca.out" 2>&1 &
+orca_pid=$!
 
 mark=0
 # heard TEXT...: within 15 s the lines spoken since the mark hold each TEXT as a whole line
 # (blanks at the ends aside), in this order; the mark moves past the last one.
 heard() {
-  local line
-  for _ in $(seq 150); do
+  local line until=$((SECONDS + 15))
+  while ((SECONDS <= until)); do
     if line=$(python3 - "$speech" "$mark" "$@" <<'PY'
 import sys
 lines = [l.strip() for l in open(sys.argv[1], encoding="utf-8", errors="replace").read().split("\n")]
@@ -78,7 +87,7 @@ PY
       mark=$line
       return 0
     fi
-    sleep 0.1
+    sleep 0.2
   done
   echo "--- Orca said, from line $((mark + 1)):" >&2
   tail -n +"$((mark + 1))" "$speech" >&2
