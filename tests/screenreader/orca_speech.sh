@@ -97,7 +97,7 @@ PY
 # said_once TEXT: TEXT was spoken exactly once since line FROM.
 said_once() {
   local n
-  n=$(tail -n +"$((from + 1))" "$speech" | grep -cxF -- "$1" || true)
+  n=$(tail -n +"$((from + 1))" "$speech" | sed 's/^ *//; s/ *$//' | grep -cxF -- "$1" || true)
   [[ $n -eq 1 ]] || { tail -n +"$((from + 1))" "$speech" >&2; fail "\"$1\" was said $n times, not once"; }
 }
 
@@ -157,12 +157,14 @@ echo "ok: the damaged keys.dat box is read once"
 # 3. No profile: the question, read once; Yes hands over to Configuration, whose welcome must
 #    be read every time.
 put_data keys.dat ' 38 \r\n 37 \r\n 39 \r\n 40 \r\n 17 \r\n 16 \r\n 9 \r\n 76 \r\n 13 \r\n 73 \r\n 80 \r\n'
-question='The game needs your profile (your name, e-mail address and country) before it starts. Open Configuration now? The game starts again when you have saved your profile.'
+# Spoken sentence by sentence.
+question='The game needs your profile (your name, e-mail address and country) before it starts.'
+question2='Open Configuration now? The game starts again when you have saved your profile.'
 for run in $(seq 10); do
   put_data config.dat '0\r\n0\r\n0\r\n'
   from=$mark
   start_zorvan
-  heard 'alert Zorvan! no player profile' "$question" 'Yes push button.'
+  heard 'alert Zorvan! no player profile.' "$question" "$question2" 'Yes push button.'
   await_focus 'Zorvan! no player profile'
   xdotool key Return
   heard 'alert welcome.' "$welcome" 'OK push button.'
@@ -171,11 +173,12 @@ for run in $(seq 10); do
   xdotool key Return
   heard 'Configuration.' 'First name text.'
   xdotool key alt+e
-  heard 'your data was not saved'
+  heard 'alert Zorvan configuration.' 'your data was not saved.'
   await_focus 'Zorvan configuration'
   xdotool key Return
   finished
   [[ $status -eq 1 ]] || fail "run $run: no profile saved, yet status $status"
+  echo "run $run: announced (${SECONDS} s into the test)"
 done
 echo "ok: the hand-over to Configuration was announced 10 times in a row"
 echo "3 passed, 0 failed"
