@@ -62,8 +62,15 @@ for property in IsEnabled ScreenReaderEnabled; do
   gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
     --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$property" '<true>' >/dev/null
 done
-orca -u "$work/orca-prefs" >"$work/orca.out" 2>&1 &
-orca_pid=$!
+# The accessibility bus and its registry up before Orca, which gives up at once when they are
+# slow to answer (a loaded machine).
+a11y=$(gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus --method org.a11y.Bus.GetAddress |
+  sed "s/^('\(.*\)',)\$/\1/")
+for _ in $(seq 60); do
+  gdbus call --address "$a11y" --dest org.a11y.atspi.Registry --object-path /org/a11y/atspi/accessible/root \
+    --method org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 && break
+  sleep 0.5
+done
 
 mark=0
 # heard TEXT...: within 15 s the lines spoken since the mark hold each TEXT as a whole line
@@ -101,6 +108,19 @@ said_once() {
   [[ $n -eq 1 ]] || { tail -n +"$((from + 1))" "$speech" >&2; fail "\"$1\" was said $n times, not once"; }
 }
 
+for attempt in 1 2 3; do
+  orca -u "$work/orca-prefs" >"$work/orca.out" 2>&1 &
+  orca_pid=$!
+  for _ in $(seq 150); do
+    grep -q '^ *Screen reader on\. *$' "$speech" && break
+    kill -0 "$orca_pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  grep -q '^ *Screen reader on\. *$' "$speech" && break
+  kill "$orca_pid" 2>/dev/null || true
+  wait "$orca_pid" 2>/dev/null || true
+  echo "Orca did not start (try $attempt): $(tail -n 2 "$work/orca.out")" >&2
+done
 heard 'Screen reader on.'
 
 welcome='on the next screen you will be asked to enter some information that will be used by the game ,feelds marked with an asterisc are required , other feelds are optional.'
