@@ -65,6 +65,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<zorvan::Platform> platform;
     try {
         platform = zorvan::makeSdlPlatform(options);
+    } catch (const zorvan::ToldFailure&) {
+        return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zorvan: %s\n", e.what());
         return 1;

@@ -2,7 +2,9 @@
 
 #include "countries.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,6 +29,9 @@ QLabel* makeLabel(const QString& textWithMnemonic, QWidget* parent) {
 
 void describe(QWidget* control, QLabel* label, const QString& name, const QString& description = {}) {
     label->setBuddy(control);
+    // A screen reader names the field by its label: the label's accessible name too goes
+    // without the asterisk.
+    label->setAccessibleName(name);
     control->setAccessibleName(name);
     if (!description.isEmpty()) control->setAccessibleDescription(description);
 }
@@ -70,7 +75,15 @@ frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* p
     txt1 = new QLineEdit(this);
     txt2 = new QLineEdit(this);
     txt3 = new QLineEdit(this);
+    // Editable, with the text read-only: a screen reader reads such a list's entry at every
+    // Up and Down, which it does not for a plain drop-down list.
     cboCountry = new QComboBox(this);
+    cboCountry->setEditable(true);
+    cboCountry->setInsertPolicy(QComboBox::NoInsert);
+    cboCountry->setCompleter(nullptr);
+    cboCountry->lineEdit()->setReadOnly(true);
+    cboCountry->installEventFilter(this);
+    cboCountry->lineEdit()->installEventFilter(this);
     cmdSave = new QPushButton(QStringLiteral("&Save"), this);
     cmdExit = new QPushButton(QStringLiteral("&Exit"), this);
 
@@ -80,9 +93,11 @@ frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* p
         {cmdExit, "cmdExit"}};
     for (const auto& [object, name] : names) object->setObjectName(QLatin1String(name));
 
+    // The asterisk stays on the visible labels; a screen reader says "required" from the
+    // description instead of reading it as "star".
     const QString required = QStringLiteral("required");
-    describe(txt1, lbl1, QStringLiteral("*First name"), required);
-    describe(txt2, lbl2, QStringLiteral("*Last Name"), required);
+    describe(txt1, lbl1, QStringLiteral("First name"), required);
+    describe(txt2, lbl2, QStringLiteral("Last Name"), required);
     describe(txt3, lbl3, QStringLiteral("Email Address"), QStringLiteral("optional"));
     describe(cboCountry, lbl4, QStringLiteral("please select a country"), required);
     cmdSave->setAccessibleName(QStringLiteral("Save"));
@@ -108,6 +123,14 @@ frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* p
     buttons->addWidget(cmdExit);
     grid->addLayout(buttons, 4, 0, 1, 3);
 
+    // A line edit reports its caret as moved the first time it takes the focus, just before
+    // the focus itself; a screen reader then moves there silently and drops the focus as old
+    // news. Placing the caret now, while nothing listens, keeps that first move from happening.
+    for (QLineEdit* box : {txt1, txt2, txt3}) {
+        box->setText(QStringLiteral(" "));
+        box->clear();
+    }
+
     setTabOrder(txt1, txt2);
     setTabOrder(txt2, txt3);
     setTabOrder(txt3, cboCountry);
@@ -127,6 +150,29 @@ void frmconfig::greet() {
                         QStringLiteral("on the next screen you will be asked to enter some information "
                                        "that will be used by the game ,feelds marked with an asterisc are "
                                        "required , other feelds are optional.")});
+}
+
+bool frmconfig::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || (watched != cboCountry && watched != cboCountry->lineEdit()))
+        return QWidget::eventFilter(watched, event);
+    // The entry cannot be typed over: letters find the first entry that starts with them, as
+    // in a list, and what is shown is always the entry that is chosen.
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (text.isEmpty() || !text.at(0).isPrint() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return QWidget::eventFilter(watched, event);
+    if (!countrySearchClock_.isValid() || countrySearchClock_.elapsed() > QApplication::keyboardInputInterval())
+        countrySearch_.clear();
+    countrySearchClock_.start();
+    countrySearch_ += text;
+    int found = cboCountry->findText(countrySearch_, Qt::MatchStartsWith);
+    if (found < 0) {
+        // A new first letter, as a list takes it.
+        countrySearch_ = text;
+        found = cboCountry->findText(countrySearch_, Qt::MatchStartsWith);
+    }
+    if (found >= 0) cboCountry->setCurrentIndex(found);
+    return true;
 }
 
 void frmconfig::fillCountryList() {

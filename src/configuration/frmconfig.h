@@ -4,6 +4,7 @@
 // data folder for the game to read at start-up. Every control carries its label as accessible name
 // and the whole form works from the keyboard, since most players use a screen reader.
 
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
@@ -58,6 +59,9 @@ public:
     QPushButton* cmdSave;
     QPushButton* cmdExit;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void fillCountryList();
     void cmdSaveClick();
@@ -72,6 +76,9 @@ private:
     QString lastName;
     QString email;
     QString countryCode;
+    // Letters typed in the country list, to find the entry that starts with them.
+    QString countrySearch_;
+    QElapsedTimer countrySearchClock_;
 };
 
 }  // namespace configuration

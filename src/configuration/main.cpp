@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "platform/data_folder.h"
+#include "platform/screen_reader_ready.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -22,6 +23,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     configuration::frmconfig form(QString::fromStdString(data.string()));
+    zorvan::awaitScreenReader();
     form.greet();
     form.show();
     form.activateWindow();

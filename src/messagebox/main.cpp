@@ -13,6 +13,8 @@
 
 #include <cstdio>
 
+#include "platform/screen_reader_ready.h"
+
 namespace {
 
 int usage() {
@@ -51,8 +53,9 @@ int main(int argc, char* argv[]) {
     const QString& text = args[1];
 
     QMessageBox box(question ? QMessageBox::Question : icon, title, text);
+    // The text is the box's label, which a screen reader reads with the box: as its
+    // description too, it would be read twice.
     box.setAccessibleName(title);
-    box.setAccessibleDescription(text);
     QPushButton* focused = nullptr;
     QPushButton* no = nullptr;
     if (question) {
@@ -71,6 +74,7 @@ int main(int argc, char* argv[]) {
         box.activateWindow();
         focused->setFocus(Qt::ActiveWindowFocusReason);
     });
+    zorvan::awaitScreenReader();
     box.exec();
     return box.clickedButton() == no && no ? 1 : 0;
 }

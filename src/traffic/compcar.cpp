@@ -68,15 +68,16 @@ void MainForm::tmrRace_Timer() {
         engine.setVolume(volume + 300);
         return;
     }
-    // Arrival. Counted and handed to the fade before it is judged: a crash may end the game
-    // (its report counts this car), and then no race timer may be left running.
-    saturatingIncrement(stats.carsAvoided);
+    // Arrival. Handed to the fade before it is judged: a crash may end the game, and then no
+    // race timer may be left running. It is counted after the judging, so the report of a game
+    // that this car ended does not count it.
     tmrRace.setEnabled(false);
     tmrWoosh.setEnabled(true);
     if (inCompLane())
         crashIntoCar();
     else
         addPoints(10);
+    saturatingIncrement(stats.carsAvoided);
 }
 
 void MainForm::tmrWoosh_Timer() {

@@ -2,6 +2,7 @@
 
 #include "game/main_form.h"
 #include "game/random_draw.h"
+#include "game/saturating.h"
 
 namespace zorvan {
 
@@ -55,14 +56,14 @@ void SecondCarModule::tmrSrace_Timer() {
         engine.setVolume(volume + 300);
         return;
     }
-    // Arrival: counted and handed to the fade first, as for the first car.
-    ++form_.stats.carsAvoided;
+    // Arrival: handed to the fade first and counted last, as for the first car.
     form_.tmrSrace.setEnabled(false);
     form_.tmrSwoosh.setEnabled(true);
     if (form_.inSecondCarLane())
         form_.crashIntoCar();
     else
         form_.addPoints(10);
+    saturatingIncrement(form_.stats.carsAvoided);
 }
 
 void SecondCarModule::tmrSwoosh_Timer() {

@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLabel>
@@ -50,6 +51,7 @@ private slots:
     void interruptedSaves();
     void screenReaderNames();
     void keyboardOnly();
+    void countryListTakesNoTyping();
 };
 
 void TestFrmConfig::countryList() {
@@ -318,8 +320,8 @@ void TestFrmConfig::screenReaderNames() {
         QWidget* control;
         QLabel* label;
         QString name;
-    } fields[] = {{form.txt1, form.lbl1, "*First name"},
-                  {form.txt2, form.lbl2, "*Last Name"},
+    } fields[] = {{form.txt1, form.lbl1, "First name"},
+                  {form.txt2, form.lbl2, "Last Name"},
                   {form.txt3, form.lbl3, "Email Address"},
                   {form.cboCountry, form.lbl4, "please select a country"},
                   {form.cmdSave, nullptr, "Save"},
@@ -332,6 +334,10 @@ void TestFrmConfig::screenReaderNames() {
         QCOMPARE(field.label->buddy(), field.control);
         QCOMPARE(QAccessible::queryAccessibleInterface(field.label)->text(QAccessible::Name), field.name);
     }
+    // The asterisk is seen, and heard as "required" rather than read out.
+    QCOMPARE(form.lbl1->text(), QStringLiteral("*&First name"));
+    QCOMPARE(form.lbl2->text(), QStringLiteral("*&Last Name"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(form.txt1)->text(QAccessible::Description), QStringLiteral("required"));
     QCOMPARE(form.cmdSave->text(), QStringLiteral("&Save"));
     QCOMPARE(form.cmdExit->text(), QStringLiteral("&Exit"));
 }
@@ -366,6 +372,31 @@ void TestFrmConfig::keyboardOnly() {
 
     QTRY_VERIFY(!driver.form->isVisible());
     QCOMPARE(readAll(configPath(dir)), QByteArray("John Smith\r\nnun\r\nGB\r\n"));
+}
+
+// The list is editable only so that a screen reader reads it: letters find an entry, and the
+// text shown is always the entry that will be saved.
+void TestFrmConfig::countryListTakesNoTyping() {
+    QTemporaryDir dir;
+    FormDriver driver(dir.path());
+    QComboBox* list = driver.form->cboCountry;
+    QVERIFY(QTest::qWaitForWindowActive(driver.form.get()));
+    list->setFocus();
+    QCOMPARE(list->currentIndex(), -1);
+    QCOMPARE(list->currentText(), QString());
+    QTest::keyClicks(QApplication::focusWidget(), "gb");
+    QCOMPARE(list->currentText(), QStringLiteral("GB: United Kingdom"));
+    QTest::keyClicks(QApplication::focusWidget(), "q");  // no "GBQ": a new first letter
+    QCOMPARE(list->currentText(), QStringLiteral("QA: Qatar"));
+    QTest::keyClicks(QApplication::focusWidget(), "!");  // nothing starts so: nothing changes
+    QCOMPARE(list->currentText(), QStringLiteral("QA: Qatar"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(list->currentText(), QStringLiteral("RE: Reunion"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+    QCOMPARE(list->count(), 244);
+    QCOMPARE(list->currentText(), list->itemText(list->currentIndex()));
+    QCOMPARE(list->currentText(), QStringLiteral("RE: Reunion"));
 }
 
 QTEST_MAIN(TestFrmConfig)

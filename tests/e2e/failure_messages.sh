@@ -15,11 +15,14 @@ start_xvfb
 # 1. No sound output: a driver that cannot open here (no OSS device in a container or on CI).
 SDL_AUDIODRIVER=dsp start_zorvan
 await_focus 'Zorvan! no sound'
+# A player whose box is not read learns it from the terminal while the box is still open.
+grep -q 'no sound output could be opened' "$work/zorvan.out" || fail "nothing on stderr while the box is open"
 xdotool key Return
 finished
 [[ $status -ne 0 ]] || fail "no sound, yet status 0"
 grep -q 'no sound output could be opened (SDL says: [^)]*dsp[^)]*)' "$work/zorvan.out" ||
   fail "no plain-words line with SDL's reason"
+[[ $(grep -c 'no sound output could be opened' "$work/zorvan.out") -eq 1 ]] || fail "the line is printed more than once"
 grep -q 'sound server.*output device.*SDL_AUDIODRIVER (now "dsp")' "$work/zorvan.out" ||
   fail "the line does not say what to check"
 echo "ok: no sound output: box, reason and what to check, status $status"

@@ -72,7 +72,9 @@ TEST(Autopilot, PlaysANormalArcadeGameByEarToLevelTwelveAndBeyond) {
     const std::string stats = s.folder.read("stats.txt");
     EXPECT_EQ(stats.rfind("***Statistics for game played on ", 0), 0u);
     EXPECT_NE(stats.find("final level: " + std::to_string(s.form.levels) + "\r\n"), std::string::npos);
-    EXPECT_NE(stats.find("cars avoided: " + std::to_string(s.form.stats.carsAvoided) + "\r\n"), std::string::npos);
+    // A crash that ends the game is judged before its car is counted, so the report leaves it out.
+    const int reported = s.form.stats.carsAvoided - (s.form.endCause == "cars" ? 1 : 0);
+    EXPECT_NE(stats.find("cars avoided: " + std::to_string(reported) + "\r\n"), std::string::npos);
     EXPECT_GT(s.form.stats.carsAvoided, 20);
     EXPECT_EQ(s.count("file stats.txt"), 1);
     EXPECT_EQ(s.count("file ls.dat"), 1);

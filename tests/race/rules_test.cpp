@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <string>
 #include <vector>
 
@@ -178,6 +180,7 @@ TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
     EXPECT_EQ(s.form.endCause, "cars");
     EXPECT_EQ(s.form.points, 730);  // the last crash costs no points
+    // The car is counted after it is judged: the report, written inside the crash, leaves it out.
     EXPECT_EQ(s.form.stats.carsAvoided, 1);
     expectBackInTheMenu(s);
     EXPECT_TRUE(s.has("play sounds/speech/finalscore.wav once"));
@@ -190,11 +193,31 @@ TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     EXPECT_TRUE(contains(stats, "final score: 730 ; this earns position 1 in local top ten\r\n"));
     EXPECT_TRUE(contains(stats, "lifes left: 0\r\n"));
     EXPECT_TRUE(contains(stats, "car used in game: Electric car\r\n"));
-    EXPECT_TRUE(contains(stats, "cars avoided: 1\r\n"));
+    EXPECT_TRUE(contains(stats, "cars avoided: 0\r\n"));
     EXPECT_TRUE(contains(stats, "you lost the game as a result of a crash\r\n"));
     EXPECT_EQ(s.form.platform.settings().get("Kestrine", "zorvan", "highscore", "none"), "730");
     EXPECT_EQ(s.form.m_lap, 0);
     EXPECT_EQ(s.form.player->position, 0);
+}
+
+// Nobody steers: every car in the player's lane hits, and the last of them ends the game. Each
+// arrival is judged first and counted after, so the report, written inside that last crash,
+// counts one car fewer than arrived; with both kinds of car on the road ("normal") too.
+TEST(GameOver, TheCarThatEndsTheGameIsJudgedBeforeItIsCounted) {
+    for (const auto& [seed, car, difficulty] :
+         {std::tuple<int, int, const char*>{4, 1, "easy"}, {9, 3, "normal"}}) {
+        SCOPED_TRACE(difficulty);
+        RaceScenario s(seed);
+        s.start(car, difficulty, "tetriss");
+        s.form.tmrAccelerate.setEnabled(false);
+        ASSERT_TRUE(s.runUntil([&] { return !s.form.game; }, 3600000));
+        ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+        ASSERT_EQ(s.form.endCause, "cars");
+        const int arrived = s.form.stats.carsAvoided;
+        EXPECT_GE(arrived, 3);
+        EXPECT_TRUE(contains(s.folder.read("stats.txt"), "cars avoided: " + std::to_string(arrived - 1) + "\r\n"))
+            << s.folder.read("stats.txt");
+    }
 }
 
 TEST(GameOver, TwoLifesLeftMeanACrashCostsOneLife) {

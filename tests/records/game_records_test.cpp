@@ -229,15 +229,41 @@ TEST_F(GameRecordsTest, MainFormEntriesOfTheGameEndUseTheRecords) {
 namespace zorvan::test {
 namespace {
 
-TEST(GameEnd, EnterAtTheExitPromptRecordsTheGame) {
-    RecordsGame g;
-    g.sim.settings().set("Kestrine", "zorvan", "highscore", "20");
+// A new game, car type 1 on "easy", through the menus, with `highScore` as the stored one.
+void startEasyGame(RecordsGame& g, const std::string& highScore) {
+    g.sim.settings().set("Kestrine", "zorvan", "highscore", highScore);
     ASSERT_TRUE(g.load()) << g.dump();
     g.press(vk::Enter);  // a new game
     g.press(vk::Enter);  // car type 1
     g.press(vk::Enter);  // "easy"
     g.runFor(500);
     ASSERT_TRUE(g.form.game) << g.dump();
+}
+
+// Equal is not beaten: a game that only reaches the all-time high score hears no
+// announcement, and the stored high score stays as it was.
+TEST(GameEnd, AScoreThatOnlyTiesTheHighScoreIsNotANewOne) {
+    RecordsGame g;
+    startEasyGame(g, "30");
+    if (::testing::Test::HasFatalFailure()) return;
+    g.form.addPoints(20);
+    g.form.addPoints(10);
+    EXPECT_EQ(g.form.points, 30);
+    EXPECT_FALSE(g.form.newscore);
+    EXPECT_EQ(g.form.highScore, 30);
+    g.sim.pressKey(vk::Enter, g.sim.nowMs() + 300);
+    g.press(vk::Escape);
+    ASSERT_FALSE(g.form.game) << g.dump();
+    EXPECT_FALSE(g.form.newscore);
+    EXPECT_EQ(g.sim.settings().get("Kestrine", "zorvan", "highscore", "none"), "30");
+    for (const std::string& line : g.sim.lines())
+        EXPECT_EQ(line.find("play sounds/highscore.wav"), std::string::npos) << line;
+}
+
+TEST(GameEnd, EnterAtTheExitPromptRecordsTheGame) {
+    RecordsGame g;
+    startEasyGame(g, "20");
+    if (::testing::Test::HasFatalFailure()) return;
     EXPECT_EQ(g.form.stats.earnedPosition, 0);
 
     g.form.addPoints(30);
@@ -249,7 +275,7 @@ TEST(GameEnd, EnterAtTheExitPromptRecordsTheGame) {
 
     EXPECT_EQ(g.form.stats.earnedPosition, 1);
     EXPECT_EQ(g.folder.read("ls.dat"), lsDatWith({30}, {}, {}));
-    EXPECT_EQ(g.storedHighScore(), "30");
+    EXPECT_EQ(g.sim.settings().get("Kestrine", "zorvan", "highscore", "none"), "30");
     const std::string stats = g.folder.read("stats.txt");
     EXPECT_EQ(stats.rfind("***Statistics for game played on 01/06/2026 at  ", 0), 0u) << stats;
     EXPECT_NE(stats.find("final score: 30 ; this earns position 1 in local top ten\r\n"), std::string::npos)

@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
 
     zorvan::CurlHttp http;
     options.http = &http;
+    options.awaitReplies = true;  // as the real game, recording or not
     options.sleepThroughIdleTimers = true;  // nothing steps this run from outside
     int status = 0;
     std::unique_ptr<zorvan::SimPlatform> platform;

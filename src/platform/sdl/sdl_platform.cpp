@@ -340,7 +340,8 @@ void SdlPlatform::endRun(int status) {
 }
 
 void SdlPlatform::openSound() {
-    // Said in plain words, in a box and on stderr: without sound the game cannot be played.
+    // Said in plain words, on stderr and then in a box: without sound the game cannot be
+    // played, and the line must be there while the box waits (a box may not show, or not be read).
     auto noSound = [this](const std::string& why) {
         const char* driver = SDL_getenv("SDL_AUDIODRIVER");
         std::string text = "no sound output could be opened (" + why +
@@ -349,8 +350,9 @@ void SdlPlatform::openSound() {
         text += driver ? "that SDL_AUDIODRIVER (now \"" + std::string(driver) +
                              "\") names a driver that works here, or unset it."
                        : "set SDL_AUDIODRIVER to try another sound system (pipewire, pulseaudio or alsa).";
+        std::fprintf(stderr, "zorvan: %s\n", text.c_str());
         showBox("Zorvan! no sound", text, MessageIcon::Critical, false);
-        throw std::runtime_error(text);
+        throw ToldFailure(text);
     };
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) noSound(std::string("SDL says: ") + SDL_GetError());
 

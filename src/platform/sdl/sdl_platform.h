@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,8 +40,13 @@ struct SdlOptions {
     void* observerContext = nullptr;
 };
 
+// A failure already told to the player, on stderr and in a box: nothing more to say of it.
+struct ToldFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // Opens the window "Zorvan!" and the default audio device. Throws std::runtime_error
-// naming what failed.
+// naming what failed (ToldFailure when it was told already).
 std::unique_ptr<Platform> makeSdlPlatform(const SdlOptions& options);
 std::unique_ptr<Platform> makeSdlPlatform();
 

@@ -121,9 +121,11 @@ SimPlatform::SimPlatform(SimOptions options)
     }
     std::stable_sort(keys_.begin(), keys_.end(),
                      [](const ScriptedKey& a, const ScriptedKey& b) { return a.atMs < b.atMs; });
-    if (record) {
+    if (record || (options_.awaitReplies && !options_.replay)) {
         recordingHttp_ = std::make_unique<RecordingHttp>(*http_);
         http_ = recordingHttp_.get();
+    }
+    if (record) {
         writer_ = std::make_unique<ReplayWriter>(
             options_.recordPath, std::string(VersionControl::versionString), options_.seed,
             snapshotPlayerFiles(options_.dataFolder.empty() ? options_.folder : options_.dataFolder),
@@ -243,10 +245,11 @@ void SimPlatform::admit() {
         in.atMs = now_;
         in.kind = keys_[admitted_].code == 0 ? ReplayInput::Kind::Close : ReplayInput::Kind::Key;
         in.key = keys_[admitted_].code;
-        writer_->input(in);
+        if (writer_) writer_->input(in);
     }
     if (recordingHttp_)
-        for (const auto& in : recordingHttp_->admit(now_)) writer_->input(in);
+        for (const auto& in : recordingHttp_->admit(now_))
+            if (writer_) writer_->input(in);
 }
 
 void SimPlatform::advanceTo(std::int64_t ms) {

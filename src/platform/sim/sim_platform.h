@@ -49,6 +49,10 @@ struct SimOptions {
     std::filesystem::path logPath;         // empty: kept in memory only
     std::filesystem::path wavPath;         // empty: no recording
     Http* http = nullptr;                  // null: OfflineHttp
+    // `http` answers from another thread (a real network): the run waits for a request under way
+    // and takes its reply at the first moment it can, as a recorded run does. Without it, a run
+    // with nothing else to do would end before the reply came.
+    bool awaitReplies = false;
     std::filesystem::path dataFolder;      // the player's files; empty: the game folder itself
     // Skip over the ticks of idle timers instead of stopping at each. The log is the same;
     // only a driver that looks at the clock between pumps would see fewer, longer steps.
@@ -124,7 +128,7 @@ public:
 
 private:
     // Recording or replaying: inputs come in only inside idleUntil, when it moves the clock.
-    bool admitting() const { return writer_ || options_.replay; }
+    bool admitting() const { return writer_ || options_.replay || recordingHttp_; }
     std::int64_t nextInputAt();
     void admit();
     const ReplayInput* nextReplayed() const;
