@@ -138,4 +138,21 @@ finished
 cmp "$work/before" "$profile" || fail "Exit changed config.dat"
 [[ ! -e $game/config.dat ]] || fail "Configuration wrote into its program folder"
 echo "ok: Exit saves nothing"
-echo "3 passed, 0 failed"
+
+# 4. Each label's mnemonic reaches its own field, which a screen reader also names after it.
+start
+expect_box welcome "$welcome"
+form
+xdotool key alt+l
+xdotool type --delay 40 'Doe'
+xdotool key alt+a
+xdotool type --delay 40 'jan@example.org'
+xdotool key alt+c Down
+xdotool key alt+f
+xdotool type --delay 40 'Jan'
+xdotool key alt+s
+expect_box 'Zorvan configuration' 'congratulations ! your data was successfully saved!'
+finished
+printf 'Jan Doe\r\njan@example.org\r\nCA\r\n' | cmp - "$profile" || fail "config.dat: $(od -c "$profile" 2>&1)"
+echo "ok: the labels' mnemonics lead to their fields"
+echo "4 passed, 0 failed"
