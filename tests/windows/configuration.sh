@@ -62,18 +62,6 @@ expect_box() {
 
 form() { await_window Configuration >/dev/null || fail "the form did not come back"; }
 
-finished() {
-  for _ in $(seq 100); do
-    kill -0 "$app_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
-  local status=0
-  wait "$app_pid" || status=$?
-  app_pid=
-  [[ $status -eq 0 ]] || fail "the program ended with status $status"
-}
-
 welcome="on the next screen you will be asked to enter some information that will be used by the game ,feelds marked with an asterisc are required , other feelds are optional."
 
 # 1. The four refusals in their order, each leaving the keyboard where the player goes on.
@@ -99,7 +87,7 @@ form
 xdotool key Down Down Down  # in the country list: the third entry
 xdotool key alt+s
 expect_box 'Zorvan configuration' 'congratulations ! your data was successfully saved!'
-finished
+await_exit
 printf 'Ann Smith\r\nnun\r\nAF\r\n' | cmp - "$profile" || fail "config.dat: $(od -c "$profile" 2>&1)"
 echo "ok: four refusals in order, then a profile saved with Alt+S"
 
@@ -120,7 +108,7 @@ form
 xdotool key End BackSpace BackSpace BackSpace BackSpace  # the last name loses its ", Jr"
 xdotool key Tab Tab Tab space
 expect_box 'Zorvan configuration' 'congratulations ! your data was successfully saved!'
-finished
+await_exit
 printf 'Zo\xc3\xab Lee\r\nann@example.org\r\nUS\r\n' | cmp - "$profile" || fail "config.dat: $(od -c "$profile" 2>&1)"
 echo "ok: Tab order, a name outside ASCII, a comma refused, an e-mail kept as typed"
 
@@ -134,7 +122,7 @@ xdotool key Tab
 xdotool type --delay 40 'Else'
 xdotool key alt+e
 expect_box 'Zorvan configuration' 'your data was not saved'
-finished
+await_exit
 cmp "$work/before" "$profile" || fail "Exit changed config.dat"
 [[ ! -e $game/config.dat ]] || fail "Configuration wrote into its program folder"
 echo "ok: Exit saves nothing"
@@ -152,7 +140,7 @@ xdotool key alt+f
 xdotool type --delay 40 'Jan'
 xdotool key alt+s
 expect_box 'Zorvan configuration' 'congratulations ! your data was successfully saved!'
-finished
+await_exit
 printf 'Jan Doe\r\njan@example.org\r\nCA\r\n' | cmp - "$profile" || fail "config.dat: $(od -c "$profile" 2>&1)"
 echo "ok: the labels' mnemonics lead to their fields"
 echo "4 passed, 0 failed"

@@ -147,9 +147,7 @@ xdotool type --delay 40 'Stick'
 xdotool key Tab Tab Down alt+s
 await_window 'Zorvan configuration' >/dev/null || fail "the portable Configuration did not save"
 xdotool key Return
-for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-wait "$app_pid" 2>/dev/null || true
-app_pid=
+await_exit
 printf 'Zo\xc3\xab Stick\r\nnun\r\nCA\r\n' | cmp - "$portable/data/config.dat" ||
   fail "no profile in data beside the portable programs"
 cmp -s "$work/installed-profile" "$data/config.dat" || fail "the portable Configuration changed %APPDATA%\\Zorvan"

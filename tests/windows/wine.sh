@@ -49,3 +49,16 @@ await_window() {
   done
   return 1
 }
+
+# await_exit: waits for the program $app_pid to end by itself; fails unless with status 0.
+await_exit() {
+  for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
+  local status=0
+  wait "$app_pid" || status=$?
+  app_pid=
+  [[ $status -eq 0 ]] || fail "the program ended with status $status"
+}
