@@ -27,6 +27,7 @@ fail() {
 source "$here/../e2e/xvfb.sh"
 source "$here/wine.sh"
 start_xvfb
+python3 "$here/keymap.py" ë || fail "no key for ë"
 start_wine
 
 game="$WINEPREFIX/drive_c/Program Files/Zorvan"

@@ -36,6 +36,7 @@ source "$here/../e2e/xvfb.sh"
 source "$here/wine.sh"
 source "$here/pulse.sh"
 start_xvfb
+python3 "$here/keymap.py" ë || fail "no key for ë"
 start_pulse
 start_wine
 
