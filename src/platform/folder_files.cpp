@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "platform/data_folder.h"
+#include "platform/utf8_path.h"
 
 #ifdef _WIN32
 #include "platform/win/wide.h"
@@ -238,7 +239,7 @@ void FolderFiles::removeStaleTemporaries() {
 }
 
 std::string FolderFiles::absolutePath(std::string_view name) {
-    return pathOf(name).string();
+    return utf8Of(pathOf(name));
 }
 
 std::string FolderFiles::unreadableReason(std::string_view name) {
