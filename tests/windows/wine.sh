@@ -1,6 +1,7 @@
 # start_wine: a wine prefix of the test's own in $work/prefix, exported as WINEPREFIX, copied
-# from a template prefix that the first test to need it makes (wineboot takes about 20 s; a
-# copy a few). The template lives in $ZORVAN_WINE_TEMPLATE, else in the user's cache folder.
+# from a template prefix: $ZORVAN_WINE_TEMPLATE, else the WINEPREFIX that `make test-windows`
+# keeps, else one in the user's cache folder that the first test to need it makes (wineboot
+# takes about 20 s, a copy about one).
 # stop_wine ends the prefix's own wineserver and every program in it.
 # Needs $work, and DISPLAY when the programs open windows.
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -8,7 +9,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 start_wine() {
-  local template=${ZORVAN_WINE_TEMPLATE:-${XDG_CACHE_HOME:-$HOME/.cache}/zorvan/wine-prefix}
+  local template=${ZORVAN_WINE_TEMPLATE:-}
+  if [[ -z $template && -n ${WINEPREFIX:-} && -f $WINEPREFIX/system.reg ]]; then
+    template=$WINEPREFIX
+    cp -a "$template" "$work/prefix"
+    export WINEPREFIX=$work/prefix
+    return 0
+  fi
+  template=${template:-${XDG_CACHE_HOME:-$HOME/.cache}/zorvan/wine-prefix}
   mkdir -p "$(dirname "$template")"
   (
     flock 9
