@@ -27,9 +27,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # Every staged file but a portable.txt, which would make an installed game keep its data in
-# the read-only program folder.
-(cd "$stage" && find . -type f ! -path ./portable.txt -printf '%P\n' | LC_ALL=C sort) >"$work/files"
-(cd "$stage" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort -r) >"$work/dirs"
+# the read-only program folder, and the data folder a portable run there would have made.
+(cd "$stage" && find . -type f ! -path ./portable.txt ! -path './data/*' -printf '%P\n' | LC_ALL=C sort) >"$work/files"
+(cd "$stage" && find . -mindepth 1 -type d ! -path ./data ! -path './data/*' -printf '%P\n' | LC_ALL=C sort -r) >"$work/dirs"
 
 # NSIS reads $ as its own; Windows wants backslashes.
 nsis_path() { local p=${1//\$/\$\$}; printf '%s' "${p//\//\\}"; }

@@ -51,7 +51,7 @@ started=$(date +%s%N)
 wine "$setup" /S >"$work/app.log" 2>&1 || fail "the installer ended with status $?"
 echo "silent install: $(( ($(date +%s%N) - started) / 1000000 )) ms"
 program="$WINEPREFIX/drive_c/Program Files/Zorvan"
-(cd "$stage" && find . -type f ! -path ./portable.txt | LC_ALL=C sort) >"$work/staged"
+(cd "$stage" && find . -type f ! -path ./portable.txt ! -path './data/*' | LC_ALL=C sort) >"$work/staged"
 (cd "$program" && find . -type f ! -path ./uninstall.exe | LC_ALL=C sort) >"$work/installed"
 diff "$work/staged" "$work/installed" >&2 || fail "the installed files differ from the staged ones"
 while IFS= read -r file; do
