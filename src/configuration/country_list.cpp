@@ -254,4 +254,11 @@ const std::array<std::u16string_view, kCountryCount>& countryList() {
     return entries;
 }
 
+int countryIndex(std::u16string_view entry) {
+    const auto& list = countryList();
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (list[i] == entry) return static_cast<int>(i);
+    return -1;
+}
+
 }  // namespace configuration::profile

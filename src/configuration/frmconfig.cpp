@@ -142,8 +142,10 @@ void frmconfig::refuse(const Message& message, QWidget* focus) {
 }
 
 void frmconfig::cmdSaveClick() {
-    const profile::Entries entries{toShared(txt1->text()), toShared(txt2->text()), toShared(txt3->text()),
-                                   cboCountry->currentIndex()};
+    // By its text, so the list shown may differ from the shared one in order or in entries.
+    const int country =
+        cboCountry->currentIndex() < 0 ? -1 : profile::countryIndex(toShared(cboCountry->currentText()));
+    const profile::Entries entries{toShared(txt1->text()), toShared(txt2->text()), toShared(txt3->text()), country};
     const auto result = profile::save(
         entries, toShared(QDir::toNativeSeparators(programFolder_)),
         [this](std::string_view bytes, std::u16string& reason) {

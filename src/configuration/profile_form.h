@@ -16,6 +16,8 @@ inline constexpr std::size_t kCountryCount = 244;
 // "CC: Name", in the order shown to the player. Only the two letters before the colon are
 // stored in the profile; the codes are unique.
 const std::array<std::u16string_view, kCountryCount>& countryList();
+// The index of `entry` in countryList(), -1 when it is none of them.
+int countryIndex(std::u16string_view entry);
 
 // The controls a message may send the keyboard back to.
 enum class Field { firstName, lastName, email, country };

@@ -13,10 +13,9 @@ namespace {
 using namespace configuration::profile;
 
 int indexOf(std::u16string_view entry) {
-    const auto& list = countryList();
-    for (std::size_t i = 0; i < list.size(); ++i)
-        if (list[i] == entry) return static_cast<int>(i);
-    return -1;
+    const int index = countryIndex(entry);
+    EXPECT_GE(index, 0) << "no entry like that";
+    return index;
 }
 
 const ProfileWriter kMustNotWrite = [](std::string_view, std::u16string&) -> bool {
@@ -143,6 +142,8 @@ TEST(ProfileForm, CountryList) {
     }
     EXPECT_EQ(codes.size(), list.size());
     EXPECT_EQ(indexOf(u"VG: Virgin Islands (British)") + 1, indexOf(u"VI: Virgin Islands"));
+    EXPECT_EQ(countryIndex(u"GB"), -1);
+    EXPECT_EQ(countryIndex(u"GB: United Kingdom "), -1);
 }
 
 }  // namespace
