@@ -10,13 +10,6 @@ xvfb_pid=
 app_pid=
 here=$(dirname "$0")
 
-cleanup() {
-  stop_wine
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
@@ -26,6 +19,7 @@ fail() {
 
 source "$here/../e2e/xvfb.sh"
 source "$here/wine.sh"
+trap end_test EXIT
 start_xvfb
 python3 "$here/keymap.py" ë || fail "no key for ë"
 start_wine

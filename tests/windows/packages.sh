@@ -14,15 +14,6 @@ work=$(mktemp -d)
 xvfb_pid=
 app_pid=
 
-cleanup() {
-  [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null || true
-  stop_wine
-  stop_pulse
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
@@ -35,6 +26,7 @@ fail() {
 source "$here/../e2e/xvfb.sh"
 source "$here/wine.sh"
 source "$here/pulse.sh"
+trap end_test EXIT
 start_xvfb
 python3 "$here/keymap.py" ë || fail "no key for ë"
 start_pulse

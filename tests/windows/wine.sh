@@ -70,3 +70,13 @@ await_exit() {
   app_pid=
   [[ $status -eq 0 ]] || fail "the program ended with status $status"
 }
+
+# end_test, a test's trap: ends its program, wine, PulseAudio and the X server, and removes $work.
+end_test() {
+  [[ -n ${app_pid:-} ]] && kill "$app_pid" 2>/dev/null || true
+  stop_wine
+  if declare -F stop_pulse >/dev/null; then stop_pulse; fi
+  [[ -n ${xvfb_pid:-} ]] && kill "$xvfb_pid" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
