@@ -5,12 +5,15 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "game/main_form.h"
 #include "game/profile.h"
+#include "platform/arguments.h"
 #include "platform/folder_files.h"
 #include "platform/replay.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/utf8_path.h"
 
 namespace {
 
@@ -42,19 +45,21 @@ bool offerConfiguration(zorvan::Platform& platform) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = zorvan::commandLine(argc, argv);
+    argc = static_cast<int>(args.size());
     zorvan::SdlOptions options;
     std::optional<zorvan::Replay> replay;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string arg = args[i];
         if (arg == "--help" || arg == "-h") return usage("plays the game"), 0;
         if (arg != "--log" && arg != "--replay") return usage("unknown option " + arg);
         if (i + 1 >= argc) return usage(arg + " needs a file");
-        const std::string value = argv[++i];
+        const std::string value = args[++i];
         if (arg == "--log") {
-            options.logPath = value;
+            options.logPath = zorvan::pathFromUtf8(value);
             continue;
         }
-        const auto text = zorvan::readWholeFile(value);
+        const auto text = zorvan::readWholeFile(zorvan::pathFromUtf8(value));
         if (!text) return usage("cannot read " + value);
         std::string error;
         replay = zorvan::parseReplay(*text, &error);

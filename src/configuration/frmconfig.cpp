@@ -1,6 +1,7 @@
 #include "frmconfig.h"
 
 #include "countries.h"
+#include "profile_form.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,13 +37,15 @@ void describe(QWidget* control, QLabel* label, const QString& name, const QStrin
     if (!description.isEmpty()) control->setAccessibleDescription(description);
 }
 
-// The game reads config.dat as comma- and line-separated values, so these would split a
-// value and shift the ones after it.
-bool breaksProfileFile(const QString& text) {
-    for (QChar c : text) {
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') return true;
-    }
-    return false;
+QString fromShared(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::u16string toShared(const QString& text) { return text.toStdU16String(); }
+
+Message fromShared(const profile::Notice& notice) {
+    return {notice.icon == profile::Icon::critical ? QMessageBox::Critical : QMessageBox::NoIcon,
+            fromShared(notice.title), fromShared(notice.text)};
 }
 
 // QSaveFile writes through "config.dat.XXXXXX" where the system offers no unnamed temporary
@@ -66,7 +69,7 @@ frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* p
     removeInterruptedSaves(programFolder_);
     setObjectName(QStringLiteral("frmconfig"));
     setWindowTitle(QStringLiteral("Configuration"));
-    gameTitle = QStringLiteral("Zorvan");
+    gameTitle = fromShared(profile::kGameTitle);
 
     lbl1 = makeLabel(QStringLiteral("*&First name"), this);
     lbl2 = makeLabel(QStringLiteral("*&Last Name"), this);
@@ -146,10 +149,7 @@ frmconfig::frmconfig(QString programFolder, MessageBoxFn showMessage, QWidget* p
 }
 
 void frmconfig::greet() {
-    showMessage_(this, {QMessageBox::NoIcon, QStringLiteral("welcome"),
-                        QStringLiteral("on the next screen you will be asked to enter some information "
-                                       "that will be used by the game ,feelds marked with an asterisc are "
-                                       "required , other feelds are optional.")});
+    showMessage_(this, fromShared(profile::welcome()));
 }
 
 bool frmconfig::eventFilter(QObject* watched, QEvent* event) {
@@ -180,62 +180,51 @@ void frmconfig::fillCountryList() {
     cboCountry->setCurrentIndex(-1);
 }
 
-void frmconfig::refuse(const QString& title, const QString& text, QWidget* focus) {
-    showMessage_(this, {QMessageBox::Critical, title, text});
+void frmconfig::refuse(const Message& message, QWidget* focus) {
+    showMessage_(this, message);
     // Take the keyboard back from the closed box even where no window manager hands it over.
     activateWindow();
     focus->setFocus(Qt::OtherFocusReason);
 }
 
 void frmconfig::cmdSaveClick() {
-    const QString error = QStringLiteral("Error!");
-    if (txt1->text().isEmpty() && txt2->text().isEmpty())
-        return refuse(error, QStringLiteral("please fill in the required feelds"), txt1);
-    if (txt2->text().isEmpty()) return refuse(error, QStringLiteral("you did not type your last name!"), txt2);
-    if (txt1->text().isEmpty()) return refuse(error, QStringLiteral("you did not type your first name!"), txt1);
-    if (cboCountry->currentIndex() < 0)
-        return refuse(QStringLiteral("error!"), QStringLiteral("please select a country!"), cboCountry);
-    for (QLineEdit* box : {txt1, txt2, txt3}) {
-        if (breaksProfileFile(box->text()))
-            return refuse(error,
-                          QStringLiteral("commas and double quotes cannot be saved, "
-                                         "please remove them from this field!"),
-                          box);
+    // By its text, so the list shown may differ from the shared one in order or in entries.
+    const int country =
+        cboCountry->currentIndex() < 0 ? -1 : profile::countryIndex(toShared(cboCountry->currentText()));
+    const profile::Entries entries{toShared(txt1->text()), toShared(txt2->text()), toShared(txt3->text()), country};
+    const auto result = profile::save(
+        entries, toShared(QDir::toNativeSeparators(programFolder_)),
+        [this](std::string_view bytes, std::u16string& reason) {
+            profileBytes_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            QString error;
+            if (writeConfigFile(&error)) return true;
+            reason = toShared(error);
+            return false;
+        });
+    const Message message = fromShared(result.notice);
+    switch (result.outcome) {
+    case profile::SaveResult::Outcome::refused: {
+        QWidget* const focus[] = {txt1, txt2, txt3, cboCountry};
+        return refuse(message, focus[static_cast<int>(result.focus)]);
     }
-
-    firstName = txt1->text();
-    lastName = txt2->text();
-    email = txt3->text();
-    // The game takes a "0" (blanks around it skipped) for a profile never filled in and would
-    // refuse to start; a player who typed it meant "no e-mail".
-    if (email.isEmpty() || email.trimmed() == u"0") email = QStringLiteral("nun");
-    countryCode = cboCountry->currentText().left(2);
-
-    QString reason;
-    if (!writeConfigFile(&reason)) {
-        showMessage_(this, {QMessageBox::Critical, error,
-                            QStringLiteral("your data could not be saved! config.dat could not be written "
-                                           "in the folder %1: %2. Nothing was changed; please make sure "
-                                           "the folder can be written to and save again.")
-                                .arg(QDir::toNativeSeparators(programFolder_), reason)});
+    case profile::SaveResult::Outcome::notWritten:
+        showMessage_(this, message);
         activateWindow();
         return;
+    case profile::SaveResult::Outcome::saved:
+        showMessage_(this, message);
+        close();
+        return;
     }
-    showMessage_(this, {QMessageBox::NoIcon, gameTitle + QStringLiteral(" configuration"),
-                        QStringLiteral("congratulations ! your data was successfully saved!")});
-    close();
 }
 
 void frmconfig::cmdExitClick() {
-    showMessage_(this, {QMessageBox::NoIcon, gameTitle + QStringLiteral(" configuration"),
-                        QStringLiteral("your data was not saved")});
+    showMessage_(this, fromShared(profile::notSaved()));
     close();
 }
 
 bool frmconfig::writeConfigFile(QString* error) {
-    // The system's encoding, which Qt takes to be UTF-8 on Unix.
-    const QByteArray bytes = (firstName + u' ' + lastName).toLocal8Bit() + "\r\n" + email.toLocal8Bit() +
-                             "\r\n" + countryCode.toLocal8Bit() + "\r\n";
+    const QByteArray& bytes = profileBytes_;
     QSaveFile file(QDir(programFolder_).filePath(QStringLiteral("config.dat")));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         if (error) *error = file.errorString();

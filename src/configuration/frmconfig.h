@@ -40,7 +40,7 @@ public:
     // The welcome message, shown once before the form appears.
     void greet();
 
-    // Writes config.dat from the values held by the form: the whole file goes to a temporary
+    // Writes config.dat as the last save put it together: the whole file goes to a temporary
     // file in the same folder, which then replaces the old one, so an interrupted save never
     // leaves a broken profile. Returns false, with the reason in `error`, when nothing was
     // written.
@@ -66,16 +66,13 @@ private:
     void fillCountryList();
     void cmdSaveClick();
     void cmdExitClick();
-    void refuse(const QString& title, const QString& text, QWidget* focus);
+    void refuse(const Message& message, QWidget* focus);
 
     QString programFolder_;
     MessageBoxFn showMessage_;
     QString gameTitle;
-    // Filled at save time.
-    QString firstName;
-    QString lastName;
-    QString email;
-    QString countryCode;
+    // The whole of config.dat, filled at save time.
+    QByteArray profileBytes_;
     // Letters typed in the country list, to find the entry that starts with them.
     QString countrySearch_;
     QElapsedTimer countrySearchClock_;

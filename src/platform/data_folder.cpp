@@ -6,6 +6,11 @@
 
 #include "platform/folder_files.h"
 
+#ifdef _WIN32
+#include <shlobj.h>
+#include <windows.h>
+#endif
+
 namespace zorvan {
 
 namespace fs = std::filesystem;
@@ -16,13 +21,50 @@ bool isPlayerFile(std::string_view name) {
     return false;
 }
 
+#ifdef _WIN32
+
+fs::path windowsProgramFolder() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0) return {};
+        if (n < name.size()) {
+            name.resize(n);
+            return fs::path(name).parent_path();
+        }
+        name.resize(name.size() * 2);
+    }
+}
+
+fs::path defaultDataFolder() {
+    const fs::path program = windowsProgramFolder();
+    std::error_code ec;
+    if (!program.empty() && fs::is_regular_file(program / kPortableMarker, ec)) return program / "data";
+    PWSTR roaming = nullptr;
+    fs::path folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &roaming)))
+        folder = fs::path(roaming) / "Zorvan";
+    CoTaskMemFree(roaming);
+    return folder;
+}
+
+#else
+
 fs::path defaultDataFolder() {
     if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x) return fs::path(x) / "zorvan";
     if (const char* h = std::getenv("HOME"); h && *h) return fs::path(h) / ".local" / "share" / "zorvan";
     return {};
 }
 
+#endif
+
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kNoDataFolder = "no folder for the player's data: Windows names no application data folder";
+#else
+constexpr const char* kNoDataFolder = "no folder for the player's data: neither XDG_DATA_HOME nor HOME is set";
+#endif
 
 bool sameFolder(const fs::path& a, const fs::path& b) {
     std::error_code ec;
@@ -39,7 +81,7 @@ void copyInto(const fs::path& from, const fs::path& to) {
 }  // namespace
 
 DataFolderReport prepareDataFolder(const fs::path& program, const fs::path& data) {
-    if (data.empty()) throw std::runtime_error("no folder for the player's data: neither XDG_DATA_HOME nor HOME is set");
+    if (data.empty()) throw std::runtime_error(kNoDataFolder);
     std::error_code ec;
     fs::create_directories(data, ec);
     if (ec || !fs::is_directory(data))

@@ -18,8 +18,18 @@ bool isPlayerFile(std::string_view name);
 // Where the program folder keeps the data files delivered with the game.
 inline constexpr std::string_view kDefaultsFolder = "defaults";
 
+// A file of this name beside the program makes it portable: on Windows its data and
+// settings then live in a folder "data" beside it.
+inline constexpr std::string_view kPortableMarker = "portable.txt";
+
 // $XDG_DATA_HOME/zorvan, else ~/.local/share/zorvan; empty when neither variable is set.
+// On Windows: %APPDATA%\Zorvan (the roaming application data folder), or "data" beside the
+// program when it is portable.
 std::filesystem::path defaultDataFolder();
+#ifdef _WIN32
+// The folder of the running program.
+std::filesystem::path windowsProgramFolder();
+#endif
 
 struct DataFolderReport {
     std::vector<std::string> moved;   // taken over from the program folder of an earlier build

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/data_folder.h"
 #include "platform/folder_files.h"
 
 namespace zorvan {
@@ -115,6 +116,10 @@ std::string unescapeIniValue(std::string_view text) {
 }
 
 fs::path IniSettingsStore::defaultFolder() {
+#ifdef _WIN32
+    const fs::path data = defaultDataFolder();
+    return data.empty() ? fs::path() : data / "settings";
+#endif
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg && *xdg) return xdg;
     const char* home = std::getenv("HOME");

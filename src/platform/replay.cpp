@@ -323,7 +323,11 @@ fs::path newReplayPath(const fs::path& dataFolder) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &seconds);
+#else
     gmtime_r(&seconds, &utc);
+#endif
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d-%03d", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(ms));

@@ -8,6 +8,7 @@
 
 #include "platform/data_folder.h"
 #include "platform/folder_files.h"
+#include "platform/utf8_path.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -119,6 +120,36 @@ TEST_F(DataFolderTest, ThePlayersFilesResolveToTheDataFolderAndTheRestToTheProgr
     EXPECT_FALSE(files.exists("savegame.dat"));
 }
 
+// A player "Zoë" whose folders hold letters outside ASCII (and, on Windows, outside the ANSI
+// code page): files are found, written whole, and named back in UTF-8.
+TEST_F(DataFolderTest, FoldersNamedInAnyScriptWork) {
+    const std::string zoe = "Zo\xc3\xab \xd0\x96\xe6\x97\xa5";  // "Zoë Ж日"
+    const fs::path home = root.path() / pathFromUtf8(zoe);
+    const fs::path data = home / "data";
+    fs::create_directories(home / "game/defaults");
+    ASSERT_TRUE(writeFileAtomically(home / "game/defaults/keys.dat", " 38 \r\n"));
+    const DataFolderReport report = prepareDataFolder(home / "game", data);
+    EXPECT_EQ(report.seeded, std::vector<std::string>{"keys.dat"});
+    FolderFiles files(home / "game", data);
+    EXPECT_EQ(files.read("keys.dat"), " 38 \r\n");
+    ASSERT_TRUE(files.write("stats.txt", "history"));
+    EXPECT_EQ(readText(data / "stats.txt"), "history");
+    EXPECT_EQ(files.unreadableReason("stats.txt"), "");
+    const std::string named = files.absolutePath("stats.txt");
+    EXPECT_NE(named.find(zoe), std::string::npos) << named;
+    EXPECT_EQ(pathFromUtf8(named), data / "stats.txt");
+}
+
+#ifdef _WIN32
+TEST(DataFolderPath, IsZorvanInTheRoamingApplicationData) {
+    const fs::path folder = defaultDataFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.filename(), "Zorvan");
+    const char* appData = std::getenv("APPDATA");
+    ASSERT_TRUE(appData && *appData);
+    EXPECT_EQ(folder.parent_path(), fs::path(appData));
+}
+#else
 TEST(DataFolderPath, FollowsXdgDataHomeElseHome) {
     const char* oldXdg = std::getenv("XDG_DATA_HOME");
     const std::string savedXdg = oldXdg ? oldXdg : "";
@@ -132,6 +163,7 @@ TEST(DataFolderPath, FollowsXdgDataHomeElseHome) {
     if (oldXdg) ::setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
     else ::unsetenv("XDG_DATA_HOME");
 }
+#endif
 
 }  // namespace
 }  // namespace zorvan

@@ -1,9 +1,6 @@
 // The settings store, the program folder's files and the key script.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -14,6 +11,7 @@
 #include "platform/ini_settings.h"
 #include "platform/keys.h"
 #include "platform/sim/sim_platform.h"
+#include "support/processes.h"
 #include "support/temp_dir.h"
 
 namespace zorvan {
@@ -124,14 +122,6 @@ std::vector<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-// The number of a process that has ended.
-pid_t endedProcess() {
-    pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
 TEST(Files, AWriteThatFailsAfterItsTemporaryFileWasMadeLeavesNoneBehind) {
     // The rename is what fails: the name is taken by a folder.
     TempDir dir;
@@ -148,9 +138,10 @@ TEST(Files, AWriteThatFailsAfterItsTemporaryFileWasMadeLeavesNoneBehind) {
 
 TEST(Files, TemporaryFilesOfEndedWritesGoAtTheNextStartAndNothingElse) {
     TempDir dir;
-    const std::string gone = std::to_string(endedProcess());
-    const std::string living = std::to_string(::getppid());
-    const std::string self = std::to_string(::getpid());
+    const std::string gone = test::endedProcessId();
+    const test::LivingProcess other;
+    const std::string living = other.id();
+    const std::string self = test::ownProcessId();
     for (const std::string& name : {"keys.dat.tmp" + gone, "savegame.dat.tmp" + self, "ls.dat.tmp" + living,
                                     std::string("notes.tmp"), std::string("stats.txt.tmpx1"), std::string("ls.dat"),
                                     std::string(".tmp" + gone)})
@@ -188,7 +179,7 @@ TEST(Files, AFailedWriteKeepsTheOldContent) {
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
     bool wrote = files.write("stats.txt", "new");
     fs::permissions(dir.path(), fs::perms::owner_all);
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    if (!test::permissionsStopUs()) GTEST_SKIP() << "a read-only folder does not stop this process";
     EXPECT_FALSE(wrote);
     EXPECT_EQ(*files.read("stats.txt"), "history");
 }
@@ -247,9 +238,9 @@ TEST(Settings, AnUnreadableStoreIsNeverRewrittenWithOneValueAlone) {
     ASSERT_TRUE(store.set("Kestrine", "zorvan", "sgid", "keep me"));
     const auto file = dir.path() / "Kestrine.ini";
     fs::permissions(file, fs::perms::none);
-    if (::geteuid() == 0) {
+    if (!test::permissionsStopUs()) {
         fs::permissions(file, fs::perms::owner_all);
-        GTEST_SKIP() << "root reads files without permission";
+        GTEST_SKIP() << "a file without read permission does not stop this process";
     }
     EXPECT_FALSE(store.set("Kestrine", "zorvan", "highscore", "10"));
     EXPECT_FALSE(store.remove("Kestrine", "zorvan", "sgid"));

@@ -21,6 +21,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/utf8_path.h"
+
 namespace zorvan::test {
 
 namespace fs = std::filesystem;
@@ -144,9 +146,8 @@ public:
 
     explicit GameFolder(Sounds sounds = Sounds::PackIfBuilt,
                         const std::map<std::string, int>& clipMs = {}) {
-        std::string pattern = (fs::temp_directory_path() / "zorvan-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-        root_ = pattern;
+        root_ = makeTemporaryFolder("zorvan-test");
+        if (root_.empty()) throw std::runtime_error("cannot make a temporary folder");
         fs::create_directories(game());
         fs::create_directories(settings());
         usesPack_ = sounds == Sounds::PackIfBuilt && packBuilt();

@@ -2,8 +2,6 @@
 //   zorvan-sim --folder DIR [--data DIR] [--keys FILE] [--seed N] [--until MS] [--log FILE] [--wav FILE]
 //              [--record FILE]
 //   zorvan-sim --folder DIR --replay FILE [--data DIR] [--log FILE]
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -12,10 +10,18 @@
 
 #include "game/main_form.h"
 #include "game/replay_run.h"
+#include "platform/arguments.h"
 #include "platform/folder_files.h"
 #include "platform/replay.h"
-#include "platform/sdl/http_curl.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/utf8_path.h"
+#ifdef _WIN32
+#include "platform/win/http_winhttp.h"
+using SystemHttp = zorvan::WinHttp;
+#else
+#include "platform/sdl/http_curl.h"
+using SystemHttp = zorvan::CurlHttp;
+#endif
 
 namespace {
 
@@ -32,7 +38,7 @@ int usage(const char* why) {
 // Plays a replay; its data files and settings go to `data`, or to a temporary folder.
 int replay(const zorvan::SimOptions& options, const std::string& path) {
     namespace fs = std::filesystem;
-    auto text = zorvan::readWholeFile(path);
+    auto text = zorvan::readWholeFile(zorvan::pathFromUtf8(path));
     if (!text) return usage(("cannot read " + path).c_str());
     std::string error;
     auto replay = zorvan::parseReplay(*text, &error);
@@ -43,10 +49,10 @@ int replay(const zorvan::SimOptions& options, const std::string& path) {
     zorvan::ReplayRunOptions run;
     run.gameFolder = options.folder;
     run.logPath = options.logPath;
-    std::string temporary;
+    fs::path temporary;
     if (options.dataFolder.empty()) {
-        temporary = (fs::temp_directory_path() / "zorvan-replay-XXXXXX").string();
-        if (!mkdtemp(temporary.data())) return usage("cannot make a temporary folder");
+        temporary = zorvan::makeTemporaryFolder("zorvan-replay");
+        if (temporary.empty()) return usage("cannot make a temporary folder");
         run.workFolder = temporary;
     } else {
         run.workFolder = options.dataFolder;
@@ -66,24 +72,27 @@ int replay(const zorvan::SimOptions& options, const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args = zorvan::commandLine(argc, argv);
+    argc = static_cast<int>(args.size());
+    using zorvan::pathFromUtf8;
     zorvan::SimOptions options;
     std::string keysPath, replayPath;
     bool scripted = false;  // options that a replay sets itself
     try {
         for (int i = 1; i < argc; ++i) {
-            std::string arg = argv[i];
+            std::string arg = args[i];
             auto value = [&]() -> std::string {
                 if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
-                return argv[++i];
+                return args[++i];
             };
-            if (arg == "--folder") options.folder = value();
-            else if (arg == "--data") options.dataFolder = value();
+            if (arg == "--folder") options.folder = pathFromUtf8(value());
+            else if (arg == "--data") options.dataFolder = pathFromUtf8(value());
             else if (arg == "--keys") keysPath = value(), scripted = true;
             else if (arg == "--seed") options.seed = std::stoull(value()), scripted = true;
             else if (arg == "--until") options.untilMs = std::stoll(value()), scripted = true;
-            else if (arg == "--log") options.logPath = value();
-            else if (arg == "--wav") options.wavPath = value(), scripted = true;
-            else if (arg == "--record") options.recordPath = value(), scripted = true;
+            else if (arg == "--log") options.logPath = pathFromUtf8(value());
+            else if (arg == "--wav") options.wavPath = pathFromUtf8(value()), scripted = true;
+            else if (arg == "--record") options.recordPath = pathFromUtf8(value()), scripted = true;
             else if (arg == "--replay") replayPath = value();
             else if (arg == "--help" || arg == "-h") return usage("runs the game headless"), 0;
             else throw std::invalid_argument("unknown option " + arg);
@@ -97,7 +106,7 @@ int main(int argc, char** argv) {
         return replay(options, replayPath);
     }
     if (!keysPath.empty()) {
-        auto script = zorvan::readWholeFile(keysPath);
+        auto script = zorvan::readWholeFile(pathFromUtf8(keysPath));
         if (!script) return usage(("cannot read " + keysPath).c_str());
         try {
             options.keys = zorvan::parseKeyScript(*script);
@@ -106,7 +115,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    zorvan::CurlHttp http;
+    SystemHttp http;
     options.http = &http;
     options.awaitReplies = true;  // as the real game, recording or not
     options.sleepThroughIdleTimers = true;  // nothing steps this run from outside

@@ -4,13 +4,69 @@
 #include <chrono>
 #include <thread>
 
+#ifdef _WIN32
+#include "platform/win/wide.h"
+#else
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace zorvan {
+
+#ifdef _WIN32
+
+namespace {
+
+// One argument as the C runtime's parser reads it back: quoted, with the backslashes before
+// a quote doubled.
+void appendQuoted(std::wstring& line, const std::wstring& arg) {
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+}  // namespace
+
+std::optional<int> runAndWait(const std::filesystem::path& program, const std::vector<std::string>& args,
+                              const std::function<void()>& pump) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(program, ec)) return std::nullopt;
+    std::wstring line;
+    appendQuoted(line, program.wstring());
+    for (const auto& arg : args) {
+        line += L' ';
+        appendQuoted(line, widen(arg));
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        program.parent_path().c_str(), &startup, &process))
+        return std::nullopt;
+    CloseHandle(process.hThread);
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+        if (pump) pump();
+    DWORD code = 0;
+    const bool known = GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    if (!known) return std::nullopt;
+    return static_cast<int>(code);
+}
+
+#else
 
 std::optional<int> runAndWait(const std::filesystem::path& program, const std::vector<std::string>& args,
                               const std::function<void()>& pump) {
@@ -35,5 +91,7 @@ std::optional<int> runAndWait(const std::filesystem::path& program, const std::v
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
+
+#endif
 
 }  // namespace zorvan

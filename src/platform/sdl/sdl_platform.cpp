@@ -1,5 +1,6 @@
 #include "platform/sdl/sdl_platform.h"
 
+#define SDL_MAIN_HANDLED  // main() is the program's own, on every system
 #include <SDL.h>
 #include <SDL_ttf.h>
 
@@ -18,7 +19,11 @@
 #include <sstream>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include "platform/win/wide.h"
+#else
 #include <unistd.h>
+#endif
 
 #include "platform/captions.h"
 #include "platform/data_folder.h"
@@ -30,7 +35,12 @@
 #include "platform/replay.h"
 #include "platform/replay_files.h"
 #include "platform/replay_http.h"
+#include "platform/utf8_path.h"
+#ifdef _WIN32
+#include "platform/win/http_winhttp.h"
+#else
 #include "platform/sdl/http_curl.h"
+#endif
 #include "sound/mixer.h"
 #include "sound/version.h"
 
@@ -38,7 +48,14 @@ namespace zorvan {
 
 namespace {
 
+#ifdef _WIN32
+// Windows has no DejaVu: the game brings its own, beside the program.
+constexpr const char* kFontFile = "DejaVuSans.ttf";
+using SystemHttp = WinHttp;
+#else
 constexpr const char* kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+using SystemHttp = CurlHttp;
+#endif
 constexpr const char* kMessageHelper = "zorvan-message";
 constexpr const char* kCaptionTable = "captions.tsv";
 // The window at its first size; text grows with it and never falls below these pixel sizes.
@@ -214,7 +231,7 @@ private:
     } scratch_;
     std::unique_ptr<IniSettingsStore> settings_;
     std::unique_ptr<FolderFiles> files_;
-    CurlHttp curl_;
+    SystemHttp curl_;
     std::unique_ptr<RecordingHttp> recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
     std::unique_ptr<ReplayHttp> replayHttp_ = std::make_unique<ReplayHttp>();
     std::uint64_t seed_ = 0;
@@ -227,9 +244,18 @@ private:
 
 std::filesystem::path programFolder() {
     char* base = SDL_GetBasePath();
-    std::filesystem::path folder = base ? base : ".";
+    std::filesystem::path folder = base ? pathFromUtf8(base) : std::filesystem::path(".");
     SDL_free(base);
     return folder;
+}
+
+// Another program of the game folder, by the name it has on Linux.
+std::filesystem::path programPath(const std::string& name) {
+#ifdef _WIN32
+    return programFolder() / pathFromUtf8(name + ".exe");
+#else
+    return programFolder() / name;
+#endif
 }
 
 Captions::Table loadCaptionTable() {
@@ -248,9 +274,9 @@ std::filesystem::path preparedDataFolder(const std::filesystem::path& program) {
 
 // A fresh folder under the system's temporary folder, for a replay's files and settings.
 std::filesystem::path scratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorvan-replay-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder for the replay's files");
-    return pattern;
+    std::filesystem::path folder = makeTemporaryFolder("zorvan-replay");
+    if (folder.empty()) throw std::runtime_error("cannot make a folder for the replay's files");
+    return folder;
 }
 
 SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_(options.replay) {
@@ -269,18 +295,23 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     files_ = std::make_unique<FolderFiles>(program, dataFolder_);
     if (!options_.logPath.empty()) {
         log_.open(options_.logPath, std::ios::binary | std::ios::trunc);
-        if (!log_) throw std::runtime_error("cannot write " + options_.logPath.string());
+        if (!log_) throw std::runtime_error("cannot write " + utf8Of(options_.logPath));
         files_->setWriteListener([this](std::string_view name) { log("file " + std::string(name)); });
     }
 
     // The window is drawn in software on its own surface: no GL stack is loaded for it.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetMainReady();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         throw std::runtime_error(std::string("cannot start SDL: ") + SDL_GetError());
     window_ = SDL_CreateWindow("Zorvan!", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWindowWidth,
                                kWindowHeight, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) throw std::runtime_error(std::string("cannot open the window: ") + SDL_GetError());
     if (TTF_Init() == 0) {
+#ifdef _WIN32
+        const std::string fontPath = utf8Of(program / kFontFile);  // SDL opens files by UTF-8 names
+        const char* kFontPath = fontPath.c_str();
+#endif
         labelFont_ = TTF_OpenFont(kFontPath, kLabelPx);
         captionFont_ = TTF_OpenFont(kFontPath, kCaptionPx);
         statusFont_ = TTF_OpenFont(kFontPath, kStatusPx);
@@ -347,9 +378,16 @@ void SdlPlatform::openSound() {
         std::string text = "no sound output could be opened (" + why +
                            "). Check that the sound server (PipeWire or PulseAudio) is running, that "
                            "an output device is connected, switched on and not muted, and ";
+#ifdef _WIN32
+        (void)driver;
+        text = "no sound output could be opened (" + why +
+               "). Check in the Windows sound settings that an output device is connected, switched on, "
+               "not muted and chosen as the default.";
+#else
         text += driver ? "that SDL_AUDIODRIVER (now \"" + std::string(driver) +
                              "\") names a driver that works here, or unset it."
                        : "set SDL_AUDIODRIVER to try another sound system (pipewire, pulseaudio or alsa).";
+#endif
         std::fprintf(stderr, "zorvan: %s\n", text.c_str());
         showBox("Zorvan! no sound", text, MessageIcon::Critical, false);
         throw ToldFailure(text);
@@ -728,6 +766,17 @@ void SdlPlatform::messageBox(std::string_view title, std::string_view text, Mess
 }
 
 bool SdlPlatform::showBox(std::string_view title, std::string_view text, MessageIcon icon, bool question) {
+#ifdef _WIN32
+    // Windows' own box: screen readers read it as it is, so no helper program is needed.
+    UINT flags = (question ? MB_YESNO : MB_OK) | MB_SETFOREGROUND | MB_TOPMOST;
+    flags |= icon == MessageIcon::Critical      ? MB_ICONERROR
+             : icon == MessageIcon::Warning     ? MB_ICONWARNING
+             : icon == MessageIcon::Information ? MB_ICONINFORMATION
+                                                : 0;
+    const int answer = MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(), flags);
+    if (window_) SDL_RaiseWindow(window_);
+    return question ? answer == IDYES : true;
+#else
     const char* iconName = icon == MessageIcon::Critical      ? "critical"
                            : icon == MessageIcon::Warning     ? "warning"
                            : icon == MessageIcon::Information ? "information"
@@ -757,10 +806,11 @@ bool SdlPlatform::showBox(std::string_view title, std::string_view text, Message
     const SDL_MessageBoxData data{flags, window_, titleText.c_str(), bodyText.c_str(), 2, buttons, nullptr};
     int pressed = 0;
     return SDL_ShowMessageBox(&data, &pressed) == 0 && pressed == 1;
+#endif
 }
 
 std::optional<int> SdlPlatform::runProgram(const std::string& name, const std::vector<std::string>& args) {
-    auto status = runAndWait(programFolder() / name, args, [this] { pumpWhileWaiting(); });
+    auto status = runAndWait(programPath(name), args, [this] { pumpWhileWaiting(); });
     if (window_) SDL_RaiseWindow(window_);
     return status;
 }
@@ -783,7 +833,11 @@ LocalDateTime SdlPlatform::localDateTime() {
     std::setlocale(LC_TIME, "");
     std::time_t now = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
     localtime_r(&now, &local);
+#endif
     char date[64], time[64];
     std::strftime(date, sizeof date, "%x", &local);
     std::strftime(time, sizeof time, "%X", &local);
@@ -832,7 +886,12 @@ std::optional<int> runGameProgram(Platform& platform, const std::string& name) {
 }
 
 bool gameHasProgram(const std::string& name) {
-    return ::access((programFolder() / name).c_str(), X_OK) == 0;
+#ifdef _WIN32
+    std::error_code ec;
+    return std::filesystem::is_regular_file(programPath(name), ec);
+#else
+    return ::access(programPath(name).c_str(), X_OK) == 0;
+#endif
 }
 
 }  // namespace zorvan
