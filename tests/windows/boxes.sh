@@ -11,7 +11,7 @@ rm -rf "$work"
 mkdir -p "$work"
 start_xvfb
 start_pulse
-win=$work/Zoë's game/zorvan
+win="$work/Zoë's game/zorvan"
 portable_game "$wgame" "$win"
 mkdir -p "$win/data"
 
