@@ -9,7 +9,7 @@ wgame=$1 sim=$2 game=$3 work=$4
 source "$(dirname "$0")/wine_lib.sh"
 rm -rf "$work"
 mkdir -p "$work/config"
-win=$work/Zoë games/zorvan
+win="$work/Zoë games/zorvan"
 portable_game "$wgame" "$win"
 cp -r "$game" "$work/linux"
 for folder in "$win" "$work/linux"; do printf 'Zoë Lovelace\r\nnun\r\nGB\r\n' >"$folder/config.dat"; done
@@ -28,19 +28,21 @@ cat >"$work/keys.txt" <<'KEYS'
 +1500 P
 +1200 Escape  # leave the race?
 +900 Enter
++3000 Escape  # the exit
 KEYS
 
 for seed in 7 1234; do
-  XDG_CONFIG_HOME=$work/config "$sim" --folder "$work/linux" --keys "$work/keys.txt" --seed $seed --until 30000 \
+  XDG_CONFIG_HOME=$work/config "$sim" --folder "$work/linux" --keys "$work/keys.txt" --seed $seed --until 90000 \
     --log "$work/linux-$seed.log" 2>"$work/linux.err" || fail "the Linux runner failed: $(cat "$work/linux.err")"
   "$wine64" "$win/zorvan-sim.exe" --folder "$(winpath "$win")" --keys "$(winpath "$work/keys.txt")" --seed $seed \
-    --until 30000 --log "$(winpath "$work/windows-$seed.log")" --record "$(winpath "$work/windows-$seed.replay")" \
+    --until 90000 --log "$(winpath "$work/windows-$seed.log")" --record "$(winpath "$work/windows-$seed.replay")" \
     >"$work/zorvan.out" 2>&1 || fail "zorvan-sim.exe failed under wine"
   if ! cmp -s "$work/linux-$seed.log" "$work/windows-$seed.log"; then
     diff "$work/linux-$seed.log" "$work/windows-$seed.log" | head -n 20 >&2
     fail "seed $seed: the event logs of the two systems differ"
   fi
   grep -q ' play sounds/car/' "$work/windows-$seed.log" || fail "seed $seed: no race was played"
+  [[ $(tail -n 1 "$work/windows-$seed.log") == *" exit 0" ]] || fail "seed $seed: the run did not end by the exit"
   mkdir -p "$work/untouched"
   XDG_CONFIG_HOME=$work/untouched "$sim" --folder "$game" --replay "$work/windows-$seed.replay" \
     --data "$work/again-$seed" --log "$work/replayed-$seed.log" 2>"$work/linux.err" ||

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/win/wide.h"
@@ -63,147 +64,169 @@ std::string errorText(DWORD code) {
     }
 }
 
-// A call on a thread of its own. Dropping it closes its request handle, which ends a
-// blocking WinHTTP call at once; a connect-only call looks at `abandoned_` every 50 ms.
+// A call on a thread of its own. Dropping it closes its request handle and leaves the thread
+// to end by itself: WinHTTP does not always give up a blocking call at once, and the game
+// must not wait for it. What the thread touches is shared with it, so it outlives the call.
 class WinHttpCall final : public HttpCall {
 public:
     WinHttpCall(HINTERNET session, const std::string& url, bool connectOnly, int timeoutMs,
                 bool post = false, std::string body = {})
-        : session_(session), connectOnly_(connectOnly), timeoutMs_(timeoutMs), post_(post),
-          body_(std::move(body)), target_(parseUrl(url)) {
-        if (!target_.ok) {
-            reply_.error = "not an http or https address: " + url;
-            done_ = true;
+        : state_(std::make_shared<State>()) {
+        State& s = *state_;
+        s.session = session;
+        s.connectOnly = connectOnly;
+        s.timeoutMs = timeoutMs;
+        s.post = post;
+        s.body = std::move(body);
+        s.target = parseUrl(url);
+        if (!s.target.ok) {
+            s.reply.error = "not an http or https address: " + url;
+            s.done = true;
             return;
         }
-        worker_ = std::thread([this] { connectOnly_ ? connect() : transfer(); });
+        worker_ = std::thread([state = state_] { state->connectOnly ? state->connect() : state->transfer(); });
     }
     ~WinHttpCall() override {
-        abandoned_ = true;
-        {
-            std::lock_guard lock(handles_);
-            if (request_) WinHttpCloseHandle(request_), request_ = nullptr;
+        if (!worker_.joinable()) return;
+        if (state_->done) {
+            worker_.join();
+            return;
         }
-        if (worker_.joinable()) worker_.join();
-        std::lock_guard lock(handles_);
-        if (connection_) WinHttpCloseHandle(connection_);
+        state_->abandon();
+        worker_.detach();
     }
     WinHttpCall(const WinHttpCall&) = delete;
     WinHttpCall& operator=(const WinHttpCall&) = delete;
 
-    bool done() override { return done_.load(std::memory_order_acquire); }
+    bool done() override { return state_->done.load(std::memory_order_acquire); }
     void wait() override {
         if (worker_.joinable()) worker_.join();
     }
     HttpReply reply() override {
         wait();
-        return reply_;
+        return state_->reply;
     }
 
 private:
-    void finish() { done_.store(true, std::memory_order_release); }
-
-    void fail(const std::string& why) {
-        reply_.error = abandoned_ ? "abandoned" : why;
-        finish();
-    }
-
-    void transfer() {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
-        auto left = [&] {
-            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            return static_cast<int>(ms > 1 ? ms : 1);
-        };
+    struct State {
+        HINTERNET session = nullptr;
+        bool connectOnly = false;
+        int timeoutMs = 0;
+        bool post = false;
+        std::string body;
+        Target target;
+        std::mutex handles;
+        HINTERNET connection = nullptr;
         HINTERNET request = nullptr;
-        {
-            std::lock_guard lock(handles_);
-            if (abandoned_) return fail("abandoned");
-            connection_ = WinHttpConnect(session_, target_.host.c_str(), target_.port, 0);
-            if (connection_)
-                request_ = WinHttpOpenRequest(connection_, post_ ? L"POST" : L"GET", target_.path.c_str(), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              target_.secure ? WINHTTP_FLAG_SECURE : 0);
-            request = request_;
-        }
-        if (!request) return fail(errorText(GetLastError()));
-        WinHttpSetTimeouts(request, kConnectTimeoutMs, kConnectTimeoutMs, left(), left());
-        DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-        WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
-        const wchar_t* headers = post_ ? L"Content-Type: text/plain; charset=utf-8\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
-        const BOOL sent = WinHttpSendRequest(request, headers, post_ ? static_cast<DWORD>(-1L) : 0,
-                                             post_ ? body_.data() : WINHTTP_NO_REQUEST_DATA,
-                                             static_cast<DWORD>(body_.size()), static_cast<DWORD>(body_.size()), 0);
-        if (!sent || !WinHttpReceiveResponse(request, nullptr)) return fail(errorText(GetLastError()));
-        DWORD status = 0, size = sizeof status;
-        WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                            &status, &size, WINHTTP_NO_HEADER_INDEX);
-        std::string bytes;
-        for (;;) {
-            WinHttpSetTimeouts(request, kConnectTimeoutMs, kConnectTimeoutMs, left(), left());
-            char chunk[16384];
-            DWORD got = 0;
-            if (!WinHttpReadData(request, chunk, sizeof chunk, &got)) return fail(errorText(GetLastError()));
-            if (got == 0) break;
-            if (got > kMaxReply - bytes.size()) return fail("the reply is larger than 4 MiB");
-            bytes.append(chunk, got);
-            if (Clock::now() >= deadline) return fail("timed out");
-        }
-        reply_.ok = true;
-        reply_.status = static_cast<int>(status);
-        reply_.body = std::move(bytes);
-        finish();
-    }
+        HttpReply reply;
+        std::atomic<bool> abandoned{false};
+        std::atomic<bool> done{false};
 
-    // Only whether a TCP connection opens, as curl's CONNECT_ONLY.
-    void connect() {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs_);
-        const std::string host = narrow(target_.host);
-        const std::string port = std::to_string(target_.port);
-        addrinfo hints{};
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
-            return fail("could not resolve the host name");
-        bool connected = false;
-        for (addrinfo* a = found; a && !connected && !abandoned_ && Clock::now() < deadline; a = a->ai_next) {
-            SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-            if (s == INVALID_SOCKET) continue;
-            u_long nonBlocking = 1;
-            ioctlsocket(s, FIONBIO, &nonBlocking);
-            if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) connected = true;
-            while (!connected && !abandoned_ && WSAGetLastError() == WSAEWOULDBLOCK && Clock::now() < deadline) {
-                fd_set writable, failed;
-                FD_ZERO(&writable);
-                FD_ZERO(&failed);
-                FD_SET(s, &writable);
-                FD_SET(s, &failed);
-                timeval slice{0, 50000};
-                const int n = select(0, nullptr, &writable, &failed, &slice);
-                if (n < 0) break;
-                if (FD_ISSET(s, &failed)) break;
-                if (FD_ISSET(s, &writable)) connected = true;
-                WSASetLastError(WSAEWOULDBLOCK);
+        ~State() {
+            if (request) WinHttpCloseHandle(request);
+            if (connection) WinHttpCloseHandle(connection);
+        }
+
+        void abandon() {
+            abandoned = true;
+            std::lock_guard lock(handles);
+            if (request) WinHttpCloseHandle(request), request = nullptr;
+        }
+
+        void finish() { done.store(true, std::memory_order_release); }
+
+        void fail(const std::string& why) {
+            reply.error = abandoned ? "abandoned" : why;
+            finish();
+        }
+
+        void transfer() {
+            const auto deadline = Clock::now() + std::chrono::milliseconds(kRequestTimeoutMs);
+            auto left = [&] {
+                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+                return static_cast<int>(ms > 1 ? ms : 1);
+            };
+            HINTERNET open = nullptr;
+            {
+                std::lock_guard lock(handles);
+                if (abandoned) return fail("abandoned");
+                connection = WinHttpConnect(session, target.host.c_str(), target.port, 0);
+                if (connection)
+                    request = WinHttpOpenRequest(connection, post ? L"POST" : L"GET", target.path.c_str(), nullptr,
+                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                 target.secure ? WINHTTP_FLAG_SECURE : 0);
+                open = request;
             }
-            closesocket(s);
+            if (!open) return fail(errorText(GetLastError()));
+            WinHttpSetTimeouts(open, kConnectTimeoutMs, kConnectTimeoutMs, left(), left());
+            DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+            WinHttpSetOption(open, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects);
+            const wchar_t* headers =
+                post ? L"Content-Type: text/plain; charset=utf-8\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
+            const BOOL sent = WinHttpSendRequest(open, headers, post ? static_cast<DWORD>(-1L) : 0,
+                                                 post ? body.data() : WINHTTP_NO_REQUEST_DATA,
+                                                 static_cast<DWORD>(body.size()), static_cast<DWORD>(body.size()), 0);
+            if (!sent || !WinHttpReceiveResponse(open, nullptr)) return fail(errorText(GetLastError()));
+            DWORD status = 0, size = sizeof status;
+            WinHttpQueryHeaders(open, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+            std::string bytes;
+            for (;;) {
+                if (abandoned) return fail("abandoned");
+                WinHttpSetTimeouts(open, kConnectTimeoutMs, kConnectTimeoutMs, left(), left());
+                char chunk[16384];
+                DWORD got = 0;
+                if (!WinHttpReadData(open, chunk, sizeof chunk, &got)) return fail(errorText(GetLastError()));
+                if (got == 0) break;
+                if (got > kMaxReply - bytes.size()) return fail("the reply is larger than 4 MiB");
+                bytes.append(chunk, got);
+                if (Clock::now() >= deadline) return fail("timed out");
+            }
+            reply.ok = true;
+            reply.status = static_cast<int>(status);
+            reply.body = std::move(bytes);
+            finish();
         }
-        freeaddrinfo(found);
-        if (!connected) return fail(Clock::now() >= deadline ? "timed out" : "could not connect to the server");
-        reply_.ok = true;
-        finish();
-    }
 
-    HINTERNET session_;
-    bool connectOnly_;
-    int timeoutMs_;
-    bool post_;
-    std::string body_;
-    Target target_;
-    std::mutex handles_;
-    HINTERNET connection_ = nullptr;
-    HINTERNET request_ = nullptr;
-    HttpReply reply_;
-    std::atomic<bool> abandoned_{false};
-    std::atomic<bool> done_{false};
+        // Only whether a TCP connection opens, as curl's CONNECT_ONLY.
+        void connect() {
+            const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+            const std::string host = narrow(target.host);
+            const std::string port = std::to_string(target.port);
+            addrinfo hints{};
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* found = nullptr;
+            if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found)
+                return fail("could not resolve the host name");
+            bool connected = false;
+            for (addrinfo* a = found; a && !connected && !abandoned && Clock::now() < deadline; a = a->ai_next) {
+                SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+                if (s == INVALID_SOCKET) continue;
+                u_long nonBlocking = 1;
+                ioctlsocket(s, FIONBIO, &nonBlocking);
+                if (::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) connected = true;
+                while (!connected && !abandoned && WSAGetLastError() == WSAEWOULDBLOCK && Clock::now() < deadline) {
+                    fd_set writable, failed;
+                    FD_ZERO(&writable);
+                    FD_ZERO(&failed);
+                    FD_SET(s, &writable);
+                    FD_SET(s, &failed);
+                    timeval slice{0, 50000};
+                    if (select(0, nullptr, &writable, &failed, &slice) < 0) break;
+                    if (FD_ISSET(s, &failed)) break;
+                    if (FD_ISSET(s, &writable)) connected = true;
+                    WSASetLastError(WSAEWOULDBLOCK);
+                }
+                closesocket(s);
+            }
+            freeaddrinfo(found);
+            if (!connected) return fail(Clock::now() >= deadline ? "timed out" : "could not connect to the server");
+            reply.ok = true;
+            finish();
+        }
+    };
+
+    std::shared_ptr<State> state_;
     std::thread worker_;
 };
 
