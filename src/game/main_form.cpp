@@ -101,6 +101,7 @@ void MainForm::Form_Load() {
     tmrVoss.setInterval(10);
     tmrVoss.setEnabled(true);
     sound.loadMenuSounds();
+    sound.voice.start();
     menus.showMainMenu();
 }
 
@@ -168,6 +169,7 @@ void MainForm::Form_KeyDown(int keyCode) {
             case 'H': speakHighScore(); break;
             case vk::F2: loadSavedGame(); break;
             case 'V': version.announceVersion(); break;
+            case 'S': sound.voice.toggle(); break;
             case vk::Escape: exitGame(); break;
             default: break;
         }

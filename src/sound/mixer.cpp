@@ -83,6 +83,7 @@ struct Mixer::Voice {
     std::uint64_t step = 0;  // source frames per output frame, 32.32, from the clamped frequency
     std::int32_t volume = 0, pan = 0, frequency = 0;
     bool playing = false, loop = false;
+    bool silenced = false;
     float gainL = 1.0f, gainR = 1.0f;      // what is applied now
     float targetL = 1.0f, targetR = 1.0f;  // what volume and pan ask for
     std::uint32_t rampLeft = 0;            // output frames until gainL/R reach the targets
@@ -118,7 +119,7 @@ struct Mixer::State {
     const Voice* find(VoiceId id) const { return const_cast<State*>(this)->find(id); }
 
     void updateGains(Voice& v) const {
-        const float g = attenuationGain(v.volume);
+        const float g = v.silenced ? 0.0f : attenuationGain(v.volume);
         v.targetL = g * (v.pan > 0 ? attenuationGain(-v.pan) : 1.0f);
         v.targetR = g * (v.pan < 0 ? attenuationGain(v.pan) : 1.0f);
         if (v.playing && (v.targetL != v.gainL || v.targetR != v.gainR)) {
@@ -344,6 +345,21 @@ std::int32_t Mixer::volume(VoiceId id) const {
     std::lock_guard lock(state_->mutex);
     const Voice* v = state_->find(id);
     return v ? v->volume : 0;
+}
+
+void Mixer::setSilenced(VoiceId id, bool silenced) {
+    if (follower_) follower_->setSilenced(id, silenced);
+    std::lock_guard lock(state_->mutex);
+    if (Voice* v = state_->find(id); v && v->silenced != silenced) {
+        v->silenced = silenced;
+        state_->updateGains(*v);
+    }
+}
+
+bool Mixer::silenced(VoiceId id) const {
+    std::lock_guard lock(state_->mutex);
+    const Voice* v = state_->find(id);
+    return v && v->silenced;
 }
 
 void Mixer::setPan(VoiceId id, std::int32_t pan) {

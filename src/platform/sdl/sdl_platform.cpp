@@ -30,6 +30,10 @@
 #include "platform/replay_files.h"
 #include "platform/replay_http.h"
 #include "platform/sdl/http_curl.h"
+#include "platform/speech.h"
+#ifdef ZORVAN_HAVE_SPEECHD
+#include "platform/sdl/speechd_speech.h"
+#endif
 #include "sound/mixer.h"
 #include "sound/version.h"
 
@@ -97,6 +101,27 @@ int virtualKey(const SDL_Keysym& key) {
     }
 }
 
+// The system speech, its words also in the event log as the simulated platform writes them.
+class LoggedSpeech final : public SystemSpeech {
+public:
+    LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech)
+        : platform_(platform), speech_(std::move(speech)) {}
+    std::string open() override { return speech_->open(); }
+    bool say(std::string_view text) override {
+        if (!speech_->say(text)) return false;
+        platform_.log("speak " + std::string(text));
+        return true;
+    }
+    void stop() override {
+        speech_->stop();
+        platform_.log("speak-stop");
+    }
+
+private:
+    Platform& platform_;
+    std::unique_ptr<SystemSpeech> speech_;
+};
+
 class SdlPlatform final : public Platform {
 public:
     // A real clock this far beyond the time the game idles for is a late wake-up, which
@@ -121,6 +146,7 @@ public:
     void soundStarted(std::string_view path, std::uint32_t voice) override;
     void soundStopped(std::uint32_t voice) override;
     void showRaceStatus(const std::optional<RaceStatus>& status) override;
+    SystemSpeech* speech() override { return speech_.get(); }
     SettingsStore& settings() override { return *settings_; }
     Files& files() override { return *files_; }
     Http& http() override { return replay_ ? static_cast<Http&>(*replayHttp_) : *recordingHttp_; }
@@ -210,6 +236,7 @@ private:
     std::size_t nextInput_ = 0;  // playing back: the next of replay_->inputs to admit
     std::size_t nextDate_ = 0;   // playing back: the next date read
     std::ofstream log_;
+    std::unique_ptr<SystemSpeech> speech_;  // null in a build without one
 };
 
 std::filesystem::path programFolder() {
@@ -275,6 +302,9 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
             if (font) TTF_SetFontWrappedAlign(font, TTF_WRAPPED_ALIGN_CENTER);
     }
     captions_ = Captions(loadCaptionTable());
+#ifdef ZORVAN_HAVE_SPEECHD
+    speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech());
+#endif
     drawLabel();
     openSound();
     beginRun();

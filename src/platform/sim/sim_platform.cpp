@@ -353,6 +353,16 @@ void SimPlatform::exited(int status) {
     if (writer_) writer_->exit(status, now_);
 }
 
+bool SimSpeech::say(std::string_view text) {
+    if (!unavailable_.empty()) return false;
+    platform_.log("speak " + std::string(text));
+    return true;
+}
+
+void SimSpeech::stop() {
+    if (unavailable_.empty()) platform_.log("speak-stop");
+}
+
 void SimPlatform::log(std::string_view event) {
     if (timedOut_ && event != "exit timeout") return;  // the run is over: nothing after it
     std::string line = std::to_string(now_) + ' ' + std::string(event);

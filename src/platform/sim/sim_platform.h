@@ -19,6 +19,7 @@
 #include "platform/ports.h"
 #include "platform/replay.h"
 #include "platform/replay_http.h"
+#include "platform/speech.h"
 #include "sound/mixer.h"
 
 namespace zorvan {
@@ -63,6 +64,24 @@ struct SimOptions {
     const Replay* replay = nullptr;
     // Stop the run (RunTooLong) once it has taken this much real time; 0: no limit.
     std::int64_t maxRealMs = 0;
+    // Not empty: the system speech cannot be reached, for this reason.
+    std::string speechUnavailable;
+};
+
+// The system speech of a simulated run: what it is told to say goes to the event log, as
+// "speak TEXT" and "speak-stop". Only a game that uses the system speech talks to it, so no
+// other run's log changes.
+class SimSpeech final : public SystemSpeech {
+public:
+    SimSpeech(Platform& platform, std::string unavailable)
+        : platform_(platform), unavailable_(std::move(unavailable)) {}
+    std::string open() override { return unavailable_; }
+    bool say(std::string_view text) override;
+    void stop() override;
+
+private:
+    Platform& platform_;
+    std::string unavailable_;
 };
 
 // The run went on for longer than SimOptions::maxRealMs of real time.
@@ -101,6 +120,7 @@ public:
     SettingsStore& settings() override { return settings_; }
     Files& files() override { return files_; }
     Http& http() override { return *http_; }
+    SystemSpeech* speech() override { return &speech_; }
     double random() override;
     LocalDateTime localDateTime() override;
     std::optional<std::string> replaySoFar() override;
@@ -151,6 +171,7 @@ private:
     std::unique_ptr<RecordingHttp> recordingHttp_;
     std::unique_ptr<ReplayWriter> writer_;
     ReplayHttp replayHttp_;
+    SimSpeech speech_{*this, options_.speechUnavailable};
     std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
     std::size_t nextDate_ = 0;   // replaying: the next date input
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
