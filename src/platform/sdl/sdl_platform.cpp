@@ -101,12 +101,14 @@ int virtualKey(const SDL_Keysym& key) {
     }
 }
 
-// The system speech, its words also in the event log as the simulated platform writes them.
+// The system speech, its words also in the event log as the simulated platform writes them, and
+// whether it could be reached in the replay (a replay played back takes that answer).
 class LoggedSpeech final : public SystemSpeech {
 public:
-    LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech)
-        : platform_(platform), speech_(std::move(speech)) {}
-    std::string open() override { return speech_->open(); }
+    LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech,
+                 std::function<std::string(std::string_view)> answer)
+        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)) {}
+    std::string open() override { return answer_(speech_->open()); }
     bool say(std::string_view text) override {
         if (!speech_->say(text)) return false;
         platform_.log("speak " + std::string(text));
@@ -120,6 +122,7 @@ public:
 private:
     Platform& platform_;
     std::unique_ptr<SystemSpeech> speech_;
+    std::function<std::string(std::string_view)> answer_;
 };
 
 class SdlPlatform final : public Platform {
@@ -163,6 +166,9 @@ public:
     std::optional<int> runProgram(const std::string& name, const std::vector<std::string>& args);
     void beginRun();
     void endRun(int status);
+    // Whether the system speech is there (empty) or why not: `live`, recorded, unless a replay
+    // played back gives the answer.
+    std::string speechAnswer(std::string_view live);
 
 private:
     // Something from outside, waiting to be admitted at a logical time.
@@ -235,6 +241,7 @@ private:
     std::unique_ptr<ReplayWriter> writer_;
     std::size_t nextInput_ = 0;  // playing back: the next of replay_->inputs to admit
     std::size_t nextDate_ = 0;   // playing back: the next date read
+    std::size_t nextSpeech_ = 0; // playing back: the next answer about the system speech
     std::ofstream log_;
     std::unique_ptr<SystemSpeech> speech_;  // null in a build without one
 };
@@ -303,7 +310,8 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     }
     captions_ = Captions(loadCaptionTable());
 #ifdef ZORVAN_HAVE_SPEECHD
-    speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech());
+    speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech(),
+                                             [this](std::string_view live) { return speechAnswer(live); });
 #endif
     drawLabel();
     openSound();
@@ -328,7 +336,7 @@ void SdlPlatform::beginRun() {
     // Requests of an earlier run are abandoned with its game.
     recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
     replayHttp_ = std::make_unique<ReplayHttp>();
-    nextInput_ = nextDate_ = 0;
+    nextInput_ = nextDate_ = nextSpeech_ = 0;
     seed_ = replay_ ? replay_->seed
                     : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
                           (static_cast<std::uint64_t>(std::random_device{}()) << 32 | std::random_device{}());
@@ -603,7 +611,7 @@ void SdlPlatform::admitArrivals(std::int64_t upToRealMs) {
 void SdlPlatform::idleReplaying(std::int64_t target) {
     const auto& inputs = replay_->inputs;
     auto timeline = [&] {
-        while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+        while (nextInput_ < inputs.size() && ReplayInput::onDemand(inputs[nextInput_].kind)) ++nextInput_;
         return nextInput_ < inputs.size() ? &inputs[nextInput_] : nullptr;
     };
     const ReplayInput* next = timeline();
@@ -722,6 +730,21 @@ void SdlPlatform::pumpWhileWaiting() {
         handle(event);
     }
     if (mixer_) noticeCaptionEnd();
+}
+
+std::string SdlPlatform::speechAnswer(std::string_view live) {
+    if (replay_) {
+        const auto& inputs = replay_->inputs;
+        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
+        if (nextSpeech_ < inputs.size()) return inputs[nextSpeech_++].speechError;
+        return std::string(live);
+    }
+    ReplayInput input;
+    input.kind = ReplayInput::Kind::Speech;
+    input.atMs = now_;
+    input.speechError = live;
+    record(input);
+    return std::string(live);
 }
 
 LocalDateTime SdlPlatform::localDateTime() {

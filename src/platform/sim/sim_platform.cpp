@@ -174,6 +174,7 @@ std::string describe(const ReplayInput& in) {
             return "reply to request " + std::to_string(in.call) + " at " + std::to_string(in.atMs);
         case ReplayInput::Kind::Wake: return "late wake-up at " + std::to_string(in.fromMs);
         case ReplayInput::Kind::Date: return "date at " + std::to_string(in.atMs);
+        case ReplayInput::Kind::Speech: return "speech at " + std::to_string(in.atMs);
     }
     return "input";
 }
@@ -184,13 +185,13 @@ const ReplayInput* SimPlatform::nextReplayed() const {
     if (!options_.replay) return nullptr;
     const auto& inputs = options_.replay->inputs;
     std::size_t i = nextInput_;
-    while (i < inputs.size() && inputs[i].kind == ReplayInput::Kind::Date) ++i;
+    while (i < inputs.size() && ReplayInput::onDemand(inputs[i].kind)) ++i;
     return i < inputs.size() ? &inputs[i] : nullptr;
 }
 
 void SimPlatform::takeReplayed() {
     const auto& inputs = options_.replay->inputs;
-    while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+    while (nextInput_ < inputs.size() && ReplayInput::onDemand(inputs[nextInput_].kind)) ++nextInput_;
     ++nextInput_;
 }
 
@@ -200,6 +201,8 @@ bool SimPlatform::replayInputsLeft() const {
     const auto& inputs = options_.replay->inputs;
     for (std::size_t i = nextDate_; i < inputs.size(); ++i)
         if (inputs[i].kind == ReplayInput::Kind::Date) return true;
+    for (std::size_t i = nextSpeech_; i < inputs.size(); ++i)
+        if (inputs[i].kind == ReplayInput::Kind::Speech) return true;
     return false;
 }
 
@@ -353,6 +356,11 @@ void SimPlatform::exited(int status) {
     if (writer_) writer_->exit(status, now_);
 }
 
+std::string SimSpeech::open() {
+    unavailable_ = platform_.speechAnswer(unavailable_);
+    return unavailable_;
+}
+
 bool SimSpeech::say(std::string_view text) {
     if (!unavailable_.empty()) return false;
     platform_.log("speak " + std::string(text));
@@ -361,6 +369,26 @@ bool SimSpeech::say(std::string_view text) {
 
 void SimSpeech::stop() {
     if (unavailable_.empty()) platform_.log("speak-stop");
+}
+
+std::string SimPlatform::speechAnswer(const std::string& live) {
+    if (options_.replay) {
+        const auto& inputs = options_.replay->inputs;
+        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
+        if (nextSpeech_ == inputs.size())
+            throw ReplayMismatch("the run asks for the system speech at " + std::to_string(now_) +
+                                     ", the replay has no more answers",
+                                 !replayInputsLeft());
+        return inputs[nextSpeech_++].speechError;
+    }
+    if (writer_) {
+        ReplayInput in;
+        in.kind = ReplayInput::Kind::Speech;
+        in.atMs = now_;
+        in.speechError = live;
+        writer_->input(in);
+    }
+    return live;
 }
 
 void SimPlatform::log(std::string_view event) {

@@ -68,19 +68,21 @@ struct SimOptions {
     std::string speechUnavailable;
 };
 
+class SimPlatform;
+
 // The system speech of a simulated run: what it is told to say goes to the event log, as
 // "speak TEXT" and "speak-stop". Only a game that uses the system speech talks to it, so no
 // other run's log changes.
 class SimSpeech final : public SystemSpeech {
 public:
-    SimSpeech(Platform& platform, std::string unavailable)
+    SimSpeech(SimPlatform& platform, std::string unavailable)
         : platform_(platform), unavailable_(std::move(unavailable)) {}
-    std::string open() override { return unavailable_; }
+    std::string open() override;
     bool say(std::string_view text) override;
     void stop() override;
 
 private:
-    Platform& platform_;
+    SimPlatform& platform_;
     std::string unavailable_;
 };
 
@@ -138,6 +140,10 @@ public:
     // Moves the clock (and the mix) forward; used by idleUntil.
     void advanceTo(std::int64_t ms);
 
+    // The answer to the game's asking for the system speech (empty: there), `live` unless a
+    // replay gives it; recorded.
+    std::string speechAnswer(const std::string& live);
+
     // Replaying: every input of the replay was taken, and the URLs the game requested.
     bool replayInputsLeft() const;
     const std::vector<std::string>& requestedUrls() const { return replayHttp_.requestedUrls(); }
@@ -174,6 +180,7 @@ private:
     SimSpeech speech_{*this, options_.speechUnavailable};
     std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
     std::size_t nextDate_ = 0;   // replaying: the next date input
+    std::size_t nextSpeech_ = 0; // replaying: the next answer about the system speech
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
