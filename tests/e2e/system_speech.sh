@@ -13,9 +13,8 @@ source "$here/access_lib.sh"
 
 source "$here/speechd.sh"
 stop_services() {
+  stop_speechd  # first: cleanup waits for every child
   cleanup
-  stop_speechd
-  wait 2>/dev/null || true
 }
 trap stop_services EXIT
 
