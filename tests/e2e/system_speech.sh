@@ -61,6 +61,7 @@ said=$(sed -n 's/^[0-9]* speak //p' "$work/system.log")
 [[ $said == "$expected" ]] || fail "the event log says other words: $(printf '%q' "$said")"
 [[ $got == "$expected" ]] ||
   fail "speech-dispatcher got $(printf '%q' "$got"), not $(printf '%q' "$expected")"
+grep -q ' speak-stop$' "$work/system.log" || fail "the entry cut off by the next was not stopped"
 echo "ok: speech-dispatcher got the game's words in order, numbers and the version whole"
 
 play recorded
