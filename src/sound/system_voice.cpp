@@ -44,7 +44,7 @@ void SystemVoice::toggle() {
         if (!form_.platform.settings().set(kApp, kSection, kKey, on_ ? "system" : "recorded"))
             std::fprintf(stderr, "zorvan: the speech setting could not be stored; it holds until the game ends\n");
     }
-    // In the new mode: the system speech says "system speech".
+    // In the new mode: the system speech says "The system voice is on".
     form_.sound.playWave("speech", said, true, 0, false);
     if (music) music->setVolume(0);
     menus.soundBusy = false;

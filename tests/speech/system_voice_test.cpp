@@ -26,7 +26,7 @@ constexpr const char* kWords =
     "sounds/menu/m1.wav\tNew game.\n"
     "sounds/menu/m2.wav\tLoad saved game.\n"
     "sounds/menu/m3.wav\tSubmit score online.\n"
-    "sounds/speech/system_speech.wav\tSystem speech.\n"
+    "sounds/speech/system_speech.wav\tThe system voice is on.\n"
     "sounds/speech/recorded_speech.wav\tRecorded voice.\n"
     "sounds/speech/no_system_speech.wav\tSystem speech cannot be reached.\n"
     "sounds/speech/yourhighscore.wav\tYour high score is\n"
@@ -148,7 +148,7 @@ TEST(SystemSpeech, TheKeySwitchesStoresAndSpeaksInTheNewMode) {
     run.runFor(1000);
     auto from = run.mark();
     run.press('S');
-    EXPECT_EQ(run.spoken(from), Lines{"speak System speech."});
+    EXPECT_EQ(run.spoken(from), Lines{"speak The system voice is on."});
     EXPECT_TRUE(run.has("play sounds/speech/system_speech.wav once", from));
     EXPECT_EQ(run.stored(), "system");
 
