@@ -107,6 +107,7 @@ void MainForm::Form_Load() {
     tmrVoss.setInterval(10);
     tmrVoss.setEnabled(true);
     sound.loadMenuSounds();
+    sound.voice.start();
     menus.showMainMenu();
 }
 
@@ -175,6 +176,7 @@ void MainForm::Form_KeyDown(int keyCode) {
             case 'H': speakHighScore(); break;
             case vk::F2: loadSavedGame(); break;
             case 'V': version.announceVersion(); break;
+            case 'S': sound.voice.toggle(); break;
             case vk::Escape: exitGame(); break;
             default: break;
         }

@@ -17,6 +17,7 @@ namespace zorvan {
 
 class Mixer;
 class ClipCache;
+class SystemSpeech;
 
 // Ends the program from wherever it is, however deep in nested waits; caught in main().
 struct ProgramEnd {
@@ -164,6 +165,8 @@ public:
     virtual void soundStopped(std::uint32_t /*voice*/) {}
     // The running race, or nothing between games; told about every 10 ms.
     virtual void showRaceStatus(const std::optional<RaceStatus>& /*status*/) {}
+    // The system's speech (platform/speech.h); null where the platform has none.
+    virtual SystemSpeech* speech() { return nullptr; }
     virtual SettingsStore& settings() = 0;
     virtual Files& files() = 0;
     virtual Http& http() = 0;

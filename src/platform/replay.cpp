@@ -113,6 +113,8 @@ std::string inputLine(const ReplayInput& in) {
         case ReplayInput::Kind::Date:
             return line + "date " + escapeField(in.date.shortDate) + ' ' + escapeField(in.date.longTime) + ' ' +
                    std::to_string(in.date.secondsSinceMidnight);
+        case ReplayInput::Kind::Speech:
+            return line + (in.speechError.empty() ? "speech ok" : "speech fail " + escapeField(in.speechError));
     }
     throw std::logic_error("unknown kind of replay input");
 }
@@ -267,6 +269,15 @@ private:
                 if (in.date.shortDate.size() > kMaxDateText || in.date.longTime.size() > kMaxDateText)
                     fail("a date longer than " + std::to_string(kMaxDateText) + " bytes");
                 in.date.secondsSinceMidnight = field<int>(fields[4], 0, 86399, "time of day");
+            } else if (kind == "speech") {
+                in.kind = ReplayInput::Kind::Speech;
+                if (fields.size() == 3 && fields[2] == "ok") {
+                } else if (fields.size() == 4 && fields[2] == "fail") {
+                    in.speechError = bytesField(fields[3], "speech failure");
+                    if (in.speechError.empty()) fail("a speech failure needs its reason");
+                } else {
+                    fail("'speech' is 'ok' or 'fail' with the reason");
+                }
             } else {
                 fail("unknown kind of input '" + std::string(kind).substr(0, 24) + "'");
             }

@@ -41,7 +41,10 @@ struct ReplayInput {
         HttpReply,  // request number `call` (1, 2, ... in the order started) was answered: `reply`
         Wake,       // the machine woke late: the clock jumped from `fromMs` to `atMs`
         Date,       // the date and time of day the game read: `date`
+        Speech,     // the game asked for the system speech: `speechError`, empty when it was there
     };
+    // Read when the game asks for them, not at their time: dates and the system speech.
+    static bool onDemand(Kind kind) { return kind == Kind::Date || kind == Kind::Speech; }
     Kind kind = Kind::Key;
     std::int64_t atMs = 0;
     int key = 0;
@@ -49,6 +52,7 @@ struct ReplayInput {
     HttpReply reply;
     std::int64_t fromMs = 0;
     LocalDateTime date;
+    std::string speechError;
 };
 
 struct Replay {

@@ -84,6 +84,7 @@ struct Mixer::Voice {
     std::int32_t volume = 0, pan = 0, frequency = 0;
     bool playing = false, loop = false;
     SoundGroup group = SoundGroup::Effects;
+    bool silenced = false;
     float gainL = 1.0f, gainR = 1.0f;      // what is applied now
     float targetL = 1.0f, targetR = 1.0f;  // what volume and pan ask for
     std::uint32_t rampLeft = 0;            // output frames until gainL/R reach the targets
@@ -125,7 +126,8 @@ struct Mixer::State {
 
     void updateGains(Voice& v) const {
         // Folded into the voice's own gains, so the kernels sum exactly as before.
-        const float g = attenuationGain(v.volume) * groupGain[static_cast<int>(v.group)] * masterGain;
+        const float g = v.silenced ? 0.0f
+                                   : attenuationGain(v.volume) * groupGain[static_cast<int>(v.group)] * masterGain;
         v.targetL = g * (v.pan > 0 ? attenuationGain(-v.pan) : 1.0f);
         v.targetR = g * (v.pan < 0 ? attenuationGain(v.pan) : 1.0f);
         if (v.playing && (v.targetL != v.gainL || v.targetR != v.gainR)) {
@@ -355,6 +357,21 @@ std::int32_t Mixer::volume(VoiceId id) const {
     std::lock_guard lock(state_->mutex);
     const Voice* v = state_->find(id);
     return v ? v->volume : 0;
+}
+
+void Mixer::setSilenced(VoiceId id, bool silenced) {
+    if (follower_) follower_->setSilenced(id, silenced);
+    std::lock_guard lock(state_->mutex);
+    if (Voice* v = state_->find(id); v && v->silenced != silenced) {
+        v->silenced = silenced;
+        state_->updateGains(*v);
+    }
+}
+
+bool Mixer::silenced(VoiceId id) const {
+    std::lock_guard lock(state_->mutex);
+    const Voice* v = state_->find(id);
+    return v && v->silenced;
 }
 
 void Mixer::setPan(VoiceId id, std::int32_t pan) {

@@ -61,6 +61,10 @@ public:
 
     void setVolume(VoiceId id, std::int32_t volume);  // hundredths of a dB, -10000..0
     std::int32_t volume(VoiceId id) const;
+    // A silenced voice plays on, ends and reports its end as before, but is not heard; its
+    // volume() is what was set. For clips whose words the system's speech says instead.
+    void setSilenced(VoiceId id, bool silenced);
+    bool silenced(VoiceId id) const;
     void setPan(VoiceId id, std::int32_t pan);  // -10000 left only .. 10000 right only
     std::int32_t pan(VoiceId id) const;
     void setFrequency(VoiceId id, std::int32_t hz);  // stored as given; clamped to 100..200000 when mixing

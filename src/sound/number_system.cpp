@@ -15,23 +15,51 @@ bool isPath(std::string_view entry) {
 
 void NumberSystem::queueClip(std::string_view entry) {
     if (count_ >= kQueueSize) return;  // nothing that speaks a number needs more
+    said_[count_].reset();
     queue_[count_++] = std::string(entry);
 }
 
 void NumberSystem::dropFirstClip() {
     if (count_ == 0) return;
-    for (int i = 0; i + 1 < count_; ++i) queue_[i] = std::move(queue_[i + 1]);
+    for (int i = 0; i + 1 < count_; ++i) {
+        queue_[i] = std::move(queue_[i + 1]);
+        said_[i] = std::move(said_[i + 1]);
+    }
     --count_;
 }
 
-void NumberSystem::playFirst() {
-    const std::string& entry = queue_[0];
-    std::string path = isPath(entry) ? entry : "sounds/numbers/" + entry + ".wav";
+std::string NumberSystem::pathOf(std::string_view entry) const {
+    std::string path = isPath(entry) ? std::string(entry) : "sounds/numbers/" + std::string(entry) + ".wav";
     // A whole path may have come from programPath(): make it relative to the folder again.
     const std::string root = form_.programPath("");
     if (path.rfind(root, 0) == 0) path.erase(0, root.size());
+    return path;
+}
+
+std::string NumberSystem::phraseOfQueue() const {
+    std::string phrase;
+    for (int i = 0; i < count_; ++i) {
+        const std::string words = said_[i] ? *said_[i] : form_.sound.voice.wordsOf(pathOf(queue_[i]));
+        if (words.empty()) continue;
+        if (!phrase.empty()) phrase += ' ';
+        phrase += words;
+    }
+    return phrase;
+}
+
+void NumberSystem::playFirst() {
+    const std::string path = pathOf(queue_[0]);
     numberClip_.reset();
     numberClip_ = form_.sound.loadWave(path);
+    if (form_.sound.voice.on()) {
+        if (phraseLeft_ > 0) {
+            numberClip_->speakAs("");
+            --phraseLeft_;
+        } else {
+            numberClip_->speakAs(phraseOfQueue());
+            phraseLeft_ = count_ - 1;
+        }
+    }
     numberClip_->play(false);
     dropFirstClip();
 }
@@ -52,6 +80,7 @@ bool NumberSystem::speaking() const {
 void NumberSystem::stopNumberSpeech() {
     if (!numberClip_) return;
     count_ = 0;
+    phraseLeft_ = 0;
     numberClip_->stop();
 }
 
@@ -122,6 +151,19 @@ void NumberSystem::sayMillions(int digits) {
 
 void NumberSystem::speakNumber(std::int32_t value, bool digitByDigit) {
     if (value < 0) return;  // the callers never pass one; nothing sensible to say
+    const int first = count_;
+    speakNumberClips(value, digitByDigit);
+    // The system speech says the number whole, on its first clip.
+    if (first < count_) {
+        std::string whole = std::to_string(value);
+        if (digitByDigit)
+            for (std::size_t i = whole.size() - 1; i > 0; --i) whole.insert(i, 1, ' ');
+        said_[first] = whole;
+        for (int i = first + 1; i < count_; ++i) said_[i] = std::string();
+    }
+}
+
+void NumberSystem::speakNumberClips(std::int32_t value, bool digitByDigit) {
     numberDigits_ = std::to_string(value);
     if (numberDigits_ == "0") {
         queueClip("0");

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,12 @@ public:
 
 private:
     void dropFirstClip();
+    void speakNumberClips(std::int32_t value, bool digitByDigit);
+    std::string pathOf(std::string_view entry) const;
     void playFirst();
+    // With the system speech: the words of the whole queue, numbers whole, said as one message
+    // when its first clip starts.
+    std::string phraseOfQueue() const;
     void sayUnits();
     void sayTens();
     void sayHundreds();
@@ -46,7 +52,11 @@ private:
 
     MainForm& form_;
     std::array<std::string, kQueueSize> queue_;
+    // What the system speech says for each entry: nothing, the clip's own words; the whole
+    // number on a number's first clip, and "" on its others.
+    std::array<std::optional<std::string>, kQueueSize> said_;
     int count_ = 0;
+    int phraseLeft_ = 0;  // clips still to play of the message being said
     SoundSlot numberClip_;
     bool numberClipCreated_ = false;
     std::string numberDigits_;

@@ -11,6 +11,7 @@ namespace zorvan {
 
 SoundBuffer::~SoundBuffer() {
     log("release");
+    system_.voice.clipStopped(*this);
     system_.platform().soundStopped(voice_);
     system_.platform().mixer().release(voice_);
     system_.forget(voice_);
@@ -32,12 +33,14 @@ void SoundBuffer::log(std::string_view what, std::string_view detail) const {
 
 void SoundBuffer::play(bool looping) {
     log("play", looping ? "loop" : "once");
+    system_.voice.clipStarted(*this);
     system_.platform().mixer().play(voice_, looping);
     system_.platform().soundStarted(path_, voice_);
 }
 
 void SoundBuffer::stop() {
     log("stop");
+    system_.voice.clipStopped(*this);
     system_.platform().soundStopped(voice_);
     system_.platform().mixer().stop(voice_);
 }
@@ -81,7 +84,7 @@ void releaseAll(std::array<SoundSlot, N>& slots) {
 
 }  // namespace
 
-SoundSystem::SoundSystem(MainForm& form) : form_(form) {}
+SoundSystem::SoundSystem(MainForm& form) : voice(form), form_(form) {}
 
 SoundSystem::~SoundSystem() {
     // Buffers must go before the map that they unregister from.
@@ -110,6 +113,12 @@ void SoundSystem::voiceEnded(std::uint32_t voice) {
 }
 
 void SoundSystem::forget(Mixer::VoiceId voice) { live_.erase(voice); }
+
+std::vector<SoundBuffer*> SoundSystem::liveBuffers() const {
+    std::vector<SoundBuffer*> buffers;
+    for (const auto& [voice, buffer] : live_) buffers.push_back(buffer);
+    return buffers;
+}
 
 std::shared_ptr<const PcmClip> SoundSystem::decode(const std::string& path) {
     ClipCache& cache = form_.platform.clipCache() ? *form_.platform.clipCache() : clips_;

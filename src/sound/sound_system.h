@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "sound/clip_cache.h"
 #include "sound/mixer.h"
+#include "sound/system_voice.h"
 
 namespace zorvan {
 
@@ -52,6 +55,11 @@ public:
     const std::string& path() const { return path_; }  // relative to the program folder
     std::uint32_t number() const { return voice_; }     // "#N" of the event log
 
+    // What the system speech says for this clip instead of the file's words; empty: nothing,
+    // the clip goes on with the words said before it (the rest of a number said whole).
+    void speakAs(std::string words) { spokenAs_ = std::move(words); }
+    const std::optional<std::string>& spokenAs() const { return spokenAs_; }
+
 private:
     friend class SoundSystem;
     SoundBuffer(SoundSystem& system, Mixer::VoiceId voice, std::string path)
@@ -61,6 +69,9 @@ private:
     SoundSystem& system_;
     Mixer::VoiceId voice_;
     std::string path_;
+    std::optional<std::string> spokenAs_;
+    bool silenced_ = false;  // its words go to the system speech
+    friend class SystemVoice;
 };
 
 // A bank entry: empty before its group is loaded and after it is released.
@@ -146,8 +157,10 @@ public:
     BonusBank bonus;
     SoundSlot speechChannelA;
     SoundSlot speechChannelB;
+    SystemVoice voice;  // the recorded voice's words in the system's speech, as an option
 
     Platform& platform();
+    std::vector<SoundBuffer*> liveBuffers() const;  // every buffer not yet released
 
 private:
     friend class SoundBuffer;

@@ -12,6 +12,10 @@ void VersionControl::loadVersionSounds() {
     for (std::size_t digit = 0; digit < versionDigitSounds_.size(); ++digit)
         versionDigitSounds_[digit] =
             form_.sound.loadWave("sounds/vControl/" + std::to_string(digit) + ".wav");
+    // The system speech says the version whole, as it says numbers.
+    versionWord_->speakAs("Version " + std::string(versionString));
+    pointWord_->speakAs("");
+    for (auto& digit : versionDigitSounds_) digit->speakAs("");
 }
 
 void VersionControl::unloadVersionSounds() {

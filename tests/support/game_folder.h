@@ -100,7 +100,8 @@ inline std::vector<std::string> gameSoundFiles() {
     add("sounds/", {"intro", "err", "levelup", "inv1", "inv2", "inv3", "fallhole", "highscore",
                     "gameOver", "hWorning", "lcanon", "volume"});
     add("sounds/speech/", {"saved", "loaded", "level", "points", "lifesr", "yourhighscore",
-                           "exitPrompt", "tetriss_mode", "arcade_mode", "finalscore", "tebonus",
+                           "exitPrompt", "tetriss_mode", "arcade_mode", "system_speech", "recorded_speech",
+                           "no_system_speech", "finalscore", "tebonus",
                            "thbonus", "lazercanon", "extralife", "brakes", "enginrepare"});
     add("sounds/menu/", {"score_effect", "score_offline", "score_error", "score_topten",
                          "score_success", "krestored"});

@@ -1,9 +1,10 @@
 // zorvan-captions: the caption table of the game window, made from the sound pack's manifest.
 //
-//   zorvan-captions MANIFEST OUT
+//   zorvan-captions MANIFEST OUT [SPOKEN]
 //
 // Writes one line per clip that has words: its path, a tab, and the words it says, in the
-// order of the manifest. The window shows them while the clip plays.
+// order of the manifest. The window shows them while the clip plays. SPOKEN gets the same
+// lines for the clips of words only, which the system speech can say in their place.
 
 #include <fstream>
 #include <iostream>
@@ -46,11 +47,28 @@ std::string wordsOf(const std::string& recipe) {
     return words;
 }
 
+bool writeWhole(const std::string& out, const std::string& text) {
+    const std::string temp = out + ".tmp";
+    {
+        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+        file << text;
+        if (!file.flush()) {
+            std::cerr << "zorvan-captions: cannot write " << temp << '\n';
+            return false;
+        }
+    }
+    if (std::rename(temp.c_str(), out.c_str()) != 0) {
+        std::cerr << "zorvan-captions: cannot write " << out << '\n';
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 3) {
-        std::cerr << "usage: zorvan-captions MANIFEST OUT\n";
+    if (argc != 3 && argc != 4) {
+        std::cerr << "usage: zorvan-captions MANIFEST OUT [SPOKEN]\n";
         return 2;
     }
     std::ifstream in(argv[1]);
@@ -58,7 +76,7 @@ int main(int argc, char* argv[]) {
         std::cerr << "zorvan-captions: cannot read " << argv[1] << '\n';
         return 1;
     }
-    std::ostringstream table;
+    std::ostringstream table, spoken;
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
@@ -79,20 +97,9 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         if (!words.empty()) table << path << '\t' << words << '\n';
+        if (type == "speech") spoken << path << '\t' << words << '\n';
     }
-    const std::string out = argv[2];
-    const std::string temp = out + ".tmp";
-    {
-        std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-        file << table.str();
-        if (!file.flush()) {
-            std::cerr << "zorvan-captions: cannot write " << temp << '\n';
-            return 1;
-        }
-    }
-    if (std::rename(temp.c_str(), out.c_str()) != 0) {
-        std::cerr << "zorvan-captions: cannot write " << out << '\n';
-        return 1;
-    }
+    if (!writeWhole(argv[2], table.str())) return 1;
+    if (argc == 4 && !writeWhole(argv[3], spoken.str())) return 1;
     return 0;
 }

@@ -41,6 +41,10 @@
 #else
 #include "platform/sdl/http_curl.h"
 #endif
+#include "platform/speech.h"
+#ifdef ZORVAN_HAVE_SPEECHD
+#include "platform/sdl/speechd_speech.h"
+#endif
 #include "sound/mixer.h"
 #include "sound/version.h"
 
@@ -115,6 +119,30 @@ int virtualKey(const SDL_Keysym& key) {
     }
 }
 
+// The system speech, its words also in the event log as the simulated platform writes them, and
+// whether it could be reached in the replay (a replay played back takes that answer).
+class LoggedSpeech final : public SystemSpeech {
+public:
+    LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech,
+                 std::function<std::string(std::string_view)> answer)
+        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)) {}
+    std::string open() override { return answer_(speech_->open()); }
+    bool say(std::string_view text) override {
+        if (!speech_->say(text)) return false;
+        platform_.log("speak " + std::string(text));
+        return true;
+    }
+    void stop() override {
+        speech_->stop();
+        platform_.log("speak-stop");
+    }
+
+private:
+    Platform& platform_;
+    std::unique_ptr<SystemSpeech> speech_;
+    std::function<std::string(std::string_view)> answer_;
+};
+
 class SdlPlatform final : public Platform {
 public:
     // A real clock this far beyond the time the game idles for is a late wake-up, which
@@ -140,6 +168,7 @@ public:
     void soundStarted(std::string_view path, std::uint32_t voice) override;
     void soundStopped(std::uint32_t voice) override;
     void showRaceStatus(const std::optional<RaceStatus>& status) override;
+    SystemSpeech* speech() override { return speech_.get(); }
     SettingsStore& settings() override { return *settings_; }
     Files& files() override { return *files_; }
     Http& http() override { return replay_ ? static_cast<Http&>(*replayHttp_) : *recordingHttp_; }
@@ -156,6 +185,9 @@ public:
     std::optional<int> runProgram(const std::string& name, const std::vector<std::string>& args);
     void beginRun();
     void endRun(int status);
+    // Whether the system speech is there (empty) or why not: `live`, recorded, unless a replay
+    // played back gives the answer.
+    std::string speechAnswer(std::string_view live);
 
 private:
     // Something from outside, waiting to be admitted at a logical time.
@@ -239,7 +271,9 @@ private:
     std::unique_ptr<ReplayWriter> writer_;
     std::size_t nextInput_ = 0;  // playing back: the next of replay_->inputs to admit
     std::size_t nextDate_ = 0;   // playing back: the next date read
+    std::size_t nextSpeech_ = 0; // playing back: the next answer about the system speech
     std::ofstream log_;
+    std::unique_ptr<SystemSpeech> speech_;  // null in a build without one
 };
 
 std::filesystem::path programFolder() {
@@ -319,6 +353,10 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
             if (font) TTF_SetFontWrappedAlign(font, TTF_WRAPPED_ALIGN_CENTER);
     }
     captions_ = Captions(loadCaptionTable());
+#ifdef ZORVAN_HAVE_SPEECHD
+    speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech(),
+                                             [this](std::string_view live) { return speechAnswer(live); });
+#endif
     drawLabel();
     // Without gamepad support the keyboard still plays the whole game.
     if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
@@ -345,7 +383,7 @@ void SdlPlatform::beginRun() {
     // Requests of an earlier run are abandoned with its game.
     recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
     replayHttp_ = std::make_unique<ReplayHttp>();
-    nextInput_ = nextDate_ = 0;
+    nextInput_ = nextDate_ = nextSpeech_ = 0;
     seed_ = replay_ ? replay_->seed
                     : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
                           (static_cast<std::uint64_t>(std::random_device{}()) << 32 | std::random_device{}());
@@ -691,7 +729,7 @@ void SdlPlatform::admitArrivals(std::int64_t upToRealMs) {
 void SdlPlatform::idleReplaying(std::int64_t target) {
     const auto& inputs = replay_->inputs;
     auto timeline = [&] {
-        while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+        while (nextInput_ < inputs.size() && ReplayInput::onDemand(inputs[nextInput_].kind)) ++nextInput_;
         return nextInput_ < inputs.size() ? &inputs[nextInput_] : nullptr;
     };
     const ReplayInput* next = timeline();
@@ -822,6 +860,21 @@ void SdlPlatform::pumpWhileWaiting() {
         handle(event);
     }
     if (mixer_) noticeCaptionEnd();
+}
+
+std::string SdlPlatform::speechAnswer(std::string_view live) {
+    if (replay_) {
+        const auto& inputs = replay_->inputs;
+        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
+        if (nextSpeech_ < inputs.size()) return inputs[nextSpeech_++].speechError;
+        return std::string(live);
+    }
+    ReplayInput input;
+    input.kind = ReplayInput::Kind::Speech;
+    input.atMs = now_;
+    input.speechError = live;
+    record(input);
+    return std::string(live);
 }
 
 LocalDateTime SdlPlatform::localDateTime() {

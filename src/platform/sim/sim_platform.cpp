@@ -176,6 +176,7 @@ std::string describe(const ReplayInput& in) {
             return "reply to request " + std::to_string(in.call) + " at " + std::to_string(in.atMs);
         case ReplayInput::Kind::Wake: return "late wake-up at " + std::to_string(in.fromMs);
         case ReplayInput::Kind::Date: return "date at " + std::to_string(in.atMs);
+        case ReplayInput::Kind::Speech: return "speech at " + std::to_string(in.atMs);
     }
     return "input";
 }
@@ -186,13 +187,13 @@ const ReplayInput* SimPlatform::nextReplayed() const {
     if (!options_.replay) return nullptr;
     const auto& inputs = options_.replay->inputs;
     std::size_t i = nextInput_;
-    while (i < inputs.size() && inputs[i].kind == ReplayInput::Kind::Date) ++i;
+    while (i < inputs.size() && ReplayInput::onDemand(inputs[i].kind)) ++i;
     return i < inputs.size() ? &inputs[i] : nullptr;
 }
 
 void SimPlatform::takeReplayed() {
     const auto& inputs = options_.replay->inputs;
-    while (nextInput_ < inputs.size() && inputs[nextInput_].kind == ReplayInput::Kind::Date) ++nextInput_;
+    while (nextInput_ < inputs.size() && ReplayInput::onDemand(inputs[nextInput_].kind)) ++nextInput_;
     ++nextInput_;
 }
 
@@ -202,6 +203,8 @@ bool SimPlatform::replayInputsLeft() const {
     const auto& inputs = options_.replay->inputs;
     for (std::size_t i = nextDate_; i < inputs.size(); ++i)
         if (inputs[i].kind == ReplayInput::Kind::Date) return true;
+    for (std::size_t i = nextSpeech_; i < inputs.size(); ++i)
+        if (inputs[i].kind == ReplayInput::Kind::Speech) return true;
     return false;
 }
 
@@ -354,6 +357,41 @@ std::optional<std::string> SimPlatform::replaySoFar() {
 void SimPlatform::exited(int status) {
     log("exit " + std::to_string(status));
     if (writer_) writer_->exit(status, now_);
+}
+
+std::string SimSpeech::open() {
+    unavailable_ = platform_.speechAnswer(unavailable_);
+    return unavailable_;
+}
+
+bool SimSpeech::say(std::string_view text) {
+    if (!unavailable_.empty()) return false;
+    platform_.log("speak " + std::string(text));
+    return true;
+}
+
+void SimSpeech::stop() {
+    if (unavailable_.empty()) platform_.log("speak-stop");
+}
+
+std::string SimPlatform::speechAnswer(const std::string& live) {
+    if (options_.replay) {
+        const auto& inputs = options_.replay->inputs;
+        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
+        if (nextSpeech_ == inputs.size())
+            throw ReplayMismatch("the run asks for the system speech at " + std::to_string(now_) +
+                                     ", the replay has no more answers",
+                                 !replayInputsLeft());
+        return inputs[nextSpeech_++].speechError;
+    }
+    if (writer_) {
+        ReplayInput in;
+        in.kind = ReplayInput::Kind::Speech;
+        in.atMs = now_;
+        in.speechError = live;
+        writer_->input(in);
+    }
+    return live;
 }
 
 void SimPlatform::log(std::string_view event) {

@@ -19,6 +19,7 @@
 #include "platform/ports.h"
 #include "platform/replay.h"
 #include "platform/replay_http.h"
+#include "platform/speech.h"
 #include "sound/mixer.h"
 
 namespace zorvan {
@@ -67,6 +68,26 @@ struct SimOptions {
     const Replay* replay = nullptr;
     // Stop the run (RunTooLong) once it has taken this much real time; 0: no limit.
     std::int64_t maxRealMs = 0;
+    // Not empty: the system speech cannot be reached, for this reason.
+    std::string speechUnavailable;
+};
+
+class SimPlatform;
+
+// The system speech of a simulated run: what it is told to say goes to the event log, as
+// "speak TEXT" and "speak-stop". Only a game that uses the system speech talks to it, so no
+// other run's log changes.
+class SimSpeech final : public SystemSpeech {
+public:
+    SimSpeech(SimPlatform& platform, std::string unavailable)
+        : platform_(platform), unavailable_(std::move(unavailable)) {}
+    std::string open() override;
+    bool say(std::string_view text) override;
+    void stop() override;
+
+private:
+    SimPlatform& platform_;
+    std::string unavailable_;
 };
 
 // The run went on for longer than SimOptions::maxRealMs of real time.
@@ -105,6 +126,7 @@ public:
     SettingsStore& settings() override { return settings_; }
     Files& files() override { return files_; }
     Http& http() override { return *http_; }
+    SystemSpeech* speech() override { return &speech_; }
     double random() override;
     LocalDateTime localDateTime() override;
     std::optional<std::string> replaySoFar() override;
@@ -121,6 +143,10 @@ public:
     bool keysLeft() const { return nextKey_ < keys_.size(); }
     // Moves the clock (and the mix) forward; used by idleUntil.
     void advanceTo(std::int64_t ms);
+
+    // The answer to the game's asking for the system speech (empty: there), `live` unless a
+    // replay gives it; recorded.
+    std::string speechAnswer(const std::string& live);
 
     // Replaying: every input of the replay was taken, and the URLs the game requested.
     bool replayInputsLeft() const;
@@ -155,8 +181,10 @@ private:
     std::unique_ptr<RecordingHttp> recordingHttp_;
     std::unique_ptr<ReplayWriter> writer_;
     ReplayHttp replayHttp_;
+    SimSpeech speech_{*this, options_.speechUnavailable};
     std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
     std::size_t nextDate_ = 0;   // replaying: the next date input
+    std::size_t nextSpeech_ = 0; // replaying: the next answer about the system speech
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
