@@ -23,24 +23,18 @@
 #include <thread>
 
 #include "backend_fixture.h"
-#include "game/main_form.h"
-#include "platform/ini_settings.h"
-#include "platform/keys.h"
 #include "platform/replay.h"
-#include "platform/sim/sim_platform.h"
-#include "support/autopilot.h"
-#include "support/event_log.h"
+#include "support/autopilot_keys.h"
 
 namespace zorvan::scores::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using zorvan::test::Autopilot;
-using zorvan::test::runUnlessEnded;
+using zorvan::test::autopilotKeyScript;
+using zorvan::test::prepareAutopilotPlayer;
 
 constexpr std::uint64_t kSeed = 7;
-const std::string kProfile = "Ada Lovelace\r\nnun\r\nGB\r\n";
 
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -151,68 +145,6 @@ struct GenuineRun {
     Query submission() const { return test::submission(transId, "Ada Lovelace", points, digit, level); }
 
 private:
-    static void prepare(const fs::path& data, const fs::path& settings, const std::string& server) {
-        fs::create_directories(data);
-        fs::create_directories(settings);
-        std::ofstream(data / "config.dat", std::ios::binary) << kProfile;
-        IniSettingsStore(settings).set("Kestrine", "zorvan", "scoreserver", server);
-    }
-
-    // The autopilot plays "normal" arcade from the start, and leaves through the exit prompt
-    // once the score passes the 1000 points a submission needs. Returns the keys taken.
-    static std::string autopilotKeys(const fs::path& dir, const std::string& server, std::string& error) {
-        SimOptions o;
-        o.folder = ZORVAN_GAME_DIR;
-        o.dataFolder = dir / "pilot-data";
-        o.settingsFolder = dir / "pilot-settings";
-        o.seed = kSeed;
-        prepare(o.dataFolder, o.settingsFolder, server);
-        SimPlatform sim(o);
-        MainForm form(sim);
-        std::optional<int> ended;
-        auto press = [&](int key) {
-            sim.pressKey(key, sim.nowMs());
-            runUnlessEnded(ended, nullptr, [&] { form.loop.pump(); });
-        };
-        if (!runUnlessEnded(ended, nullptr, [&] { form.Form_Load(); })) return error = "the game ended at start", "";
-        for (int key : {vk::F5, vk::Enter, vk::Down, vk::Enter, vk::Down, vk::Enter}) press(key);
-        if (!form.game) return error = "no race started", "";
-        Autopilot pilot(sim, {});
-        runUnlessEnded(ended, nullptr, [&] {
-            const std::int64_t limit = sim.nowMs() + 20 * 60 * 1000;
-            while (form.game && sim.nowMs() < limit) {
-                const std::int64_t end = sim.nowMs() + 1;
-                while (sim.nowMs() < end) form.loop.pump();
-                pilot.step();
-                if (form.points >= 1200 && form.tmrComp.enabled()) {
-                    sim.pressKey(vk::Enter, sim.nowMs() + 300);
-                    sim.pressKey(vk::Escape, sim.nowMs());
-                    break;
-                }
-            }
-            const std::int64_t limit2 = sim.nowMs() + 120000;
-            while (!form.menus.mainMenuActive && sim.nowMs() < limit2) form.loop.pump();
-        });
-        if (!form.menus.mainMenuActive) return error = "the game did not come back to the main menu", "";
-        if (IniSettingsStore(o.settingsFolder).get("zorvan", "installation", "rgsv", "0") == "0")
-            return error = "the game left no score to submit", "";
-        std::string script;
-        std::int64_t last = 0;
-        for (const std::string& line : sim.lines()) {
-            auto space = line.find(' ');
-            if (line.compare(space + 1, 4, "key ") != 0) continue;
-            script += line.substr(0, space) + " " + line.substr(space + 5) + "\n";
-            last = std::stoll(line.substr(0, space));
-        }
-        // Main menu entry 3 sends the score; then out through the exit prompt.
-        last = std::max(last, sim.nowMs()) + 2000;
-        for (auto [delay, key] : {std::pair{0, 40}, {500, 40}, {500, 13}, {20000, 27}, {1000, 13}}) {
-            last += delay;
-            script += std::to_string(last) + " " + std::to_string(key) + "\n";
-        }
-        return script;
-    }
-
     static GenuineRun make() {
         GenuineRun run;
         run.dir = fs::temp_directory_path() / ("zorvan-e2e-verify-" + std::to_string(::getpid()));
@@ -221,10 +153,10 @@ private:
         // The first server is started before the game, so its address is the one the game uses.
         static Server first((run.dir / "first.db").string(), run.dir / "first.log");
         if (first.port < 0) return run.error = "the server did not start: " + first.program.output(), run;
-        run.keyScript = autopilotKeys(run.dir, first.base(), run.error);
+        run.keyScript = autopilotKeyScript(ZORVAN_GAME_DIR, kSeed, run.dir, first.base(), run.error);
         if (!run.error.empty()) return run;
         std::ofstream(run.dir / "keys.txt") << run.keyScript;
-        prepare(run.dir / "data", run.dir / "settings", first.base());
+        prepareAutopilotPlayer(run.dir / "data", run.dir / "settings", first.base());
         Background sim({ZORVAN_SIM_PROGRAM, "--folder", ZORVAN_GAME_DIR, "--data", (run.dir / "data").string(),
                         "--keys", (run.dir / "keys.txt").string(), "--seed", std::to_string(kSeed), "--record",
                         (run.dir / "run.replay").string(), "--log", (run.dir / "run.log").string()},
