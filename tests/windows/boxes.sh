@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # zorvan.exe's boxes under wine, found by their titles: a damaged keys.dat shows "error!",
 # Return dismisses it and the game ends with status 1; with no profile the Yes/No offer opens
-# Configuration.exe (here a stand-in that saves a profile), after which the game starts again
-# and ends normally.
-#   boxes.sh WINDOWS_GAME STAND_IN_CONFIGURATION WORK
+# the game folder's Configuration.exe, filled in by keys, after which the game starts with
+# the new profile and ends normally.
+#   boxes.sh WINDOWS_GAME WORK
 set -euo pipefail
-wgame=$1 configuration=$2 work=$3
+wgame=$1 work=$2
 source "$(dirname "$0")/wine_lib.sh"
 rm -rf "$work"
 mkdir -p "$work"
@@ -27,23 +27,35 @@ grep -q 'msgbox "error!" "the keys.dat file was tampered with' "$work/keys.log" 
   fail "damaged keys.dat: the box is not in the log: $(grep msgbox "$work/keys.log")"
 echo "ok: damaged keys.dat: the box \"error!\", Return, status 1"
 
-# 2. No profile: Yes opens Configuration.exe, which saves one; the game starts again.
+# 2. No profile: Yes opens the real Configuration.exe of the game folder, filled in by keys and
+#    saved with Alt+S; the game then starts with that profile and speaks its main menu.
 rm -rf "$win/data"
 mkdir -p "$win/data"
 printf '0\r\n0\r\n0\r\n' >"$win/data/config.dat"
-cp "$configuration" "$win/Configuration.exe"
+[[ -f $win/Configuration.exe ]] || fail "no Configuration.exe in the game folder"
 start_game "$win" --log "$(winpath "$work/profile.log")"
 focus 'Zorvan! no player profile' >/dev/null
 xdotool key Return
+focus welcome >/dev/null
+xdotool key Return
+focus Configuration >/dev/null
+xdotool key alt+f
+xdotool type --delay 40 'Ada'
+xdotool key alt+l
+xdotool type --delay 40 'Lovelace'
+xdotool key alt+c Down Down Down  # the third entry
+xdotool key alt+s
+focus 'Zorvan configuration' >/dev/null
+xdotool key Return
 for _ in $(seq 600); do
-  grep -q 'play sounds/' "$work/profile.log" 2>/dev/null && [[ -s $win/data/configuration-ran ]] && break
-  kill -0 "$app_pid" 2>/dev/null || fail "no profile: the game ended instead of starting again"
+  grep -q 'play sounds/menu/m_p.wav' "$work/profile.log" 2>/dev/null && break
+  kill -0 "$app_pid" 2>/dev/null || fail "no profile: the game ended instead of starting with the profile"
   sleep 0.1
 done
-[[ -s $win/data/configuration-ran ]] || fail "no profile: Configuration.exe did not run"
-grep -q 'Ada Lovelace' "$win/data/config.dat" || fail "no profile: no profile was saved"
+grep -q 'play sounds/menu/m_p.wav' "$work/profile.log" || fail "no profile: the main menu never spoke"
+printf 'Ada Lovelace\r\nnun\r\nAF\r\n' | cmp -s - "$win/data/config.dat" ||
+  fail "no profile: config.dat holds $(od -c "$win/data/config.dat" | head -n 3)"
 window=$(focus 'Zorvan!')
-sleep 2
 for _ in $(seq 20); do
   kill -0 "$app_pid" 2>/dev/null || break
   xdotool key --window "$window" Escape 2>/dev/null || true
@@ -53,4 +65,4 @@ for _ in $(seq 20); do
 done
 finished
 [[ $status -eq 0 ]] || fail "after Configuration: status $status"
-echo "ok: no profile: Configuration.exe opened from the box, the game started again and ended normally"
+echo "ok: no profile: Configuration.exe opened from the box, filled in by keys, and the game started with it"
