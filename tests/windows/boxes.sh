@@ -11,6 +11,9 @@ rm -rf "$work"
 mkdir -p "$work"
 start_xvfb
 start_pulse
+# The test before this one may leave the prefix's wineserver going down; a window asked for
+# meanwhile was once refused ("Couldn't create window"). Start on a settled prefix.
+wineserver -w 2>/dev/null || true
 win="$work/Zoë's game/zorvan"
 portable_game "$wgame" "$win"
 mkdir -p "$win/data"
