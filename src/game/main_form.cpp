@@ -33,8 +33,7 @@ MainForm::MainForm(Platform& platform_)
       tmrBonus(loop.addTimer("tmrBonus")),
       tmrBstart(loop.addTimer("tmrBstart")),
       raceContext{platform_, loop, sound, numbers, menus, keyMap, mode, race, *this,
-                  tmrGo, tmrComp, tmrRace, tmrWoosh, tmrScomp, tmrSrace, tmrSwoosh, tmrItem,
-                  tmrBonus, tmrBstart},
+                  tmrGo, tmrItem, tmrRace, tmrWoosh, tmrSrace, tmrSwoosh, tmrBonus, tmrBstart},
       traffic(raceContext, player) {
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });

@@ -28,14 +28,13 @@ struct RaceContext {
     RaceState& race;
     RaceRules& rules;
 
+    // The timers the modules start and stop themselves.
     Timer& tmrGo;
-    Timer& tmrComp;
+    Timer& tmrItem;
     Timer& tmrRace;
     Timer& tmrWoosh;
-    Timer& tmrScomp;
     Timer& tmrSrace;
     Timer& tmrSwoosh;
-    Timer& tmrItem;
     Timer& tmrBonus;
     Timer& tmrBstart;
 
