@@ -49,10 +49,10 @@ std::int64_t playOneGame(std::uint64_t seed, test::GameFolder& folder, const std
         press(vk::Enter);
         started = sim.nowMs();
         test::Autopilot pilot(sim, {});
-        while (form.game) {
+        while (form.race.game) {
             form.loop.pump();
             pilot.step();
-            if (form.levels >= 14 && form.tmrComp.enabled()) {
+            if (form.race.levels >= 14 && form.tmrComp.enabled()) {
                 sim.pressKey(vk::Enter, sim.nowMs() + 300);
                 press(vk::Escape);
             }

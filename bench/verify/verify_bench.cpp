@@ -75,12 +75,12 @@ std::string record(const fs::path& dir, int minutes) {
         test::Autopilot pilot(sim, {});
         guarded([&] {
             const std::int64_t limit = sim.nowMs() + std::int64_t{minutes} * 60000;
-            while (form.game && sim.nowMs() < limit) {
+            while (form.race.game && sim.nowMs() < limit) {
                 const std::int64_t end = sim.nowMs() + 1;
                 while (sim.nowMs() < end) form.loop.pump();
                 pilot.step();
             }
-            if (form.game) {
+            if (form.race.game) {
                 sim.pressKey(vk::Enter, sim.nowMs() + 300);
                 sim.pressKey(vk::Escape, sim.nowMs());
             }

@@ -3,39 +3,39 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "game/main_form.h"
-#include "game/random_draw.h"
-#include "game/saturating.h"
+#include "race/race_context.h"
+#include "race/random_draw.h"
+#include "race/saturating.h"
 #include "records/cipher.h"
 
 namespace zorvan {
 
-car::car(MainForm& form) : form_(form) {}
+car::car(RaceContext& ctx) : ctx_(ctx) {}
 car::~car() = default;
 
-std::int16_t car::lifes() const { return form_.m_lifes; }
-std::int16_t car::cartype() const { return form_.menus.selectedCarType; }
-std::int32_t car::points() const { return form_.points; }
-float car::speed() const { return form_.m_speed; }
-std::int16_t car::x() const { return form_.m_x; }
+std::int16_t car::lifes() const { return ctx_.race.m_lifes; }
+std::int16_t car::cartype() const { return ctx_.menus.selectedCarType; }
+std::int32_t car::points() const { return ctx_.race.points; }
+float car::speed() const { return ctx_.race.m_speed; }
+std::int16_t car::x() const { return ctx_.race.m_x; }
 
-bool car::tetriss() const { return form_.mode == "tetriss"; }
+bool car::tetriss() const { return ctx_.tetriss(); }
 
 SoundBuffer& car::engineLoop() {
-    return *form_.sound.race.playerEngineSounds.at(static_cast<std::size_t>(cartype() - 1));
+    return *ctx_.sound.race.playerEngineSounds.at(static_cast<std::size_t>(cartype() - 1));
 }
 
 SoundBuffer* car::badEngineLoop() {
     switch (cartype()) {
-        case 1: return form_.sound.race.badLego.get();
+        case 1: return ctx_.sound.race.badLego.get();
         case 3:
-        case 4: return form_.sound.race.badEngine.get();
+        case 4: return ctx_.sound.race.badEngine.get();
         default: return nullptr;
     }
 }
 
 void car::initObjs() {
-    inventory = std::make_unique<Inventory>(form_);
+    inventory = std::make_unique<Inventory>(ctx_);
     inventory->inventoryReset();
 }
 
@@ -50,10 +50,10 @@ void car::start() {
         }
     }
     if (brakeCharges > 0) {
-        form_.sound.race.brakesOn->setPan(position * 1000);
-        form_.sound.race.brakesOn->play(true);
+        ctx_.sound.race.brakesOn->setPan(position * 1000);
+        ctx_.sound.race.brakesOn->play(true);
     }
-    form_.tmrGo.setEnabled(true);
+    ctx_.tmrGo.setEnabled(true);
 }
 
 void car::left() {
@@ -62,7 +62,7 @@ void car::left() {
     engineLoop().setPan(position * 3000);
     if (engineDamage > 0)
         if (SoundBuffer* bad = badEngineLoop()) bad->setPan(position * 1000);
-    if (brakeCharges >= 1) form_.sound.race.brakesOn->setPan(position * 1000);
+    if (brakeCharges >= 1) ctx_.sound.race.brakesOn->setPan(position * 1000);
 }
 
 void car::right() {
@@ -71,26 +71,26 @@ void car::right() {
     engineLoop().setPan(position * 3000);
     if (engineDamage > 0)
         if (SoundBuffer* bad = badEngineLoop()) bad->setPan(position * 1000);
-    if (brakeCharges >= 1) form_.sound.race.brakesOn->setPan(position * 1000);
+    if (brakeCharges >= 1) ctx_.sound.race.brakesOn->setPan(position * 1000);
 }
 
 void car::stopcar() {
-    form_.hasStarted = false;
-    RaceBank& race = form_.sound.race;
+    ctx_.race.hasStarted = false;
+    RaceBank& race = ctx_.sound.race;
     const int type = cartype();
     if (type >= 1 && type <= 4 && race.playerEngineSounds[type - 1])
         race.playerEngineSounds[type - 1]->stop();
     if (race.badEngine) race.badEngine->stop();
     if (race.badLego) race.badLego->stop();
     if (race.brakesOn) race.brakesOn->stop();
-    form_.tmrGo.setEnabled(false);
+    ctx_.tmrGo.setEnabled(false);
 }
 
 void car::wait(double seconds) {
     // Only locals from here on: the car may be released by a key handled inside the wait.
-    MainForm& form = form_;
-    const std::int64_t deadline = form.platform.nowMs() + static_cast<std::int64_t>(seconds * 1000.0);
-    form.loop.pumpUntil(deadline);
+    RaceContext& ctx = ctx_;
+    const std::int64_t deadline = ctx.platform.nowMs() + static_cast<std::int64_t>(seconds * 1000.0);
+    ctx.loop.pumpUntil(deadline);
 }
 
 void car::reset() {
@@ -98,34 +98,31 @@ void car::reset() {
     engineDamage = 0;
     brakeCharges = 0;
     const int type = cartype();
-    if (type >= 1 && type <= 4 && form_.sound.race.playerEngineSounds[type - 1])
-        form_.sound.race.playerEngineSounds[type - 1]->setPan(0);
-    form_.m_lap = 0;
-    form_.m_x = 0;
-    form_.inprog = false;
-    form_.carindex = 0;
-    form_.seccar.secondCarInProgress = false;
-    form_.seccar.secondCarIndex = 0;
+    if (type >= 1 && type <= 4 && ctx_.sound.race.playerEngineSounds[type - 1])
+        ctx_.sound.race.playerEngineSounds[type - 1]->setPan(0);
+    ctx_.race.m_lap = 0;
+    ctx_.race.m_x = 0;
+    if (onReset) onReset();
     if (inventory) inventory->inventoryReset();
 }
 
 void car::playSkidSound(std::string_view kind) {
-    const int r = roundedDrawUpTo(form_.platform, 2);
-    form_.sound.playWave("misc", std::string(kind) + std::to_string(r), false, 0, false);
+    const int r = roundedDrawUpTo(ctx_.platform, 2);
+    ctx_.sound.playWave("misc", std::string(kind) + std::to_string(r), false, 0, false);
 }
 
 void car::skid(std::string_view kind) {
     if (tetriss()) return;
     if (brakeCharges >= 1) {
         brakeCharges = static_cast<std::int16_t>(brakeCharges - 1);
-        if (brakeCharges == 0) form_.sound.race.brakesOn->stop();
+        if (brakeCharges == 0) ctx_.sound.race.brakesOn->stop();
         return;
     }
     if (kind == "small") {
         if (position != 0) {
             position = 0;
         } else {
-            position = roundedDrawUpTo(form_.platform, 2) == 1 ? -3 : 3;
+            position = roundedDrawUpTo(ctx_.platform, 2) == 1 ? -3 : 3;
         }
         engineLoop().setPan(position * 1000);
         playSkidSound("ssmall");
@@ -140,7 +137,7 @@ void car::skid(std::string_view kind) {
 
 void car::randomizeSkid() {
     if (tetriss()) return;
-    switch (roundedDraw(form_.platform, 40)) {
+    switch (roundedDraw(ctx_.platform, 40)) {
         case 1: case 3: case 4: case 6: case 7: case 9:
             skid("small");
             break;
@@ -148,7 +145,7 @@ void car::randomizeSkid() {
             skid("large");
             break;
         case 21: case 23: case 24: case 27: case 30: case 31:
-            form_.randomHole();
+            ctx_.rules.randomHole();
             break;
         case 32: case 33: case 34: case 35: case 38:
             placeItem();
@@ -160,23 +157,23 @@ void car::randomizeSkid() {
 
 void car::placeItem() {
     static constexpr std::int16_t kLanes[] = {-3, 0, 3};
-    form_.itemposition = kLanes[roundedDrawUpTo(form_.platform, 3) - 1];
-    const std::string& difficulty = form_.menus.difficulty;
-    if (difficulty == "easy") form_.tmrItem.setInterval(3000);
-    else if (difficulty == "normal") form_.tmrItem.setInterval(2500);
-    else if (difficulty == "crazy") form_.tmrItem.setInterval(2000);
-    SoundBuffer& itemOn = *form_.sound.race.itemOn;
+    ctx_.race.itemposition = kLanes[roundedDrawUpTo(ctx_.platform, 3) - 1];
+    const std::string& difficulty = ctx_.menus.difficulty;
+    if (difficulty == "easy") ctx_.tmrItem.setInterval(3000);
+    else if (difficulty == "normal") ctx_.tmrItem.setInterval(2500);
+    else if (difficulty == "crazy") ctx_.tmrItem.setInterval(2000);
+    SoundBuffer& itemOn = *ctx_.sound.race.itemOn;
     itemOn.rewind();
-    itemOn.setPan(form_.itemposition * 1000);
+    itemOn.setPan(ctx_.race.itemposition * 1000);
     itemOn.play(false);
-    form_.tmrItem.setEnabled(true);
+    ctx_.tmrItem.setEnabled(true);
 }
 
 void car::checkEnjen() {
     if (tetriss()) return;
     const int type = cartype();
     if (type == 2) return;
-    const bool fails = type == 1 ? form_.m_lifes < 2 : form_.m_lifes < 3;
+    const bool fails = type == 1 ? ctx_.race.m_lifes < 2 : ctx_.race.m_lifes < 3;
     if (!fails) return;
     SoundBuffer* bad = badEngineLoop();
     if (!bad) return;
@@ -195,14 +192,14 @@ void car::adjustEngine(SoundBuffer& loop, bool repaired) {
     const std::int32_t floor = std::max(100, badEngineRate_ / kBadEngineFloorDivisor);
     loop.setFrequency(std::max(floor, badEngineRate_ - 5000 * engineDamage));
     if (!repaired) {
-        form_.m_speed -= 1.2f;
-        if (form_.m_speed < 0.5f) form_.m_speed = 0.5f;
+        ctx_.race.m_speed -= 1.2f;
+        if (ctx_.race.m_speed < 0.5f) ctx_.race.m_speed = 0.5f;
     } else {
         if (engineDamage < 1) {
             loop.stop();
             loop.rewind();
         }
-        form_.m_speed += 1.2f;
+        ctx_.race.m_speed += 1.2f;
     }
 }
 
@@ -242,7 +239,7 @@ void car::addItemToInventory(std::string_view key, std::int16_t count) {
 }
 
 void car::randomizeItem() {
-    const int r = roundedDrawUpTo(form_.platform, 20);
+    const int r = roundedDrawUpTo(ctx_.platform, 20);
     const char* name;
     if (r <= 5) {
         name = "enginrepare";
@@ -252,18 +249,18 @@ void car::randomizeItem() {
         inventory->addItem("brakes", 1);
     } else if (r <= 12) {
         name = "extralife";
-        saturatingIncrement(form_.m_lifes);
+        ctx_.rules.addLife();
     } else if (r <= 14) {
         name = "lazercanon";
         inventory->addItem("lazer", 5);
     } else if (r <= 19) {
         name = "thbonus";
-        form_.points = saturatingAdd(form_.points, 1000);
+        ctx_.rules.addPrizePoints(1000);
     } else {
         name = "tebonus";
-        form_.points = saturatingAdd(form_.points, 10000);
+        ctx_.rules.addPrizePoints(10000);
     }
-    form_.sound.playWave("speech", name, false, 0, true);
+    ctx_.sound.playWave("speech", name, false, 0, true);
 }
 
 void car::shootLazer() {
@@ -271,21 +268,11 @@ void car::shootLazer() {
         inventory->invError();
         return;
     }
-    MainForm& form = form_;
-    saturatingIncrement(form.stats.lazerUsed);
-    form.sound.playWave("", "lcanon", false, position * 10, true);
+    saturatingIncrement(ctx_.race.stats.lazerUsed);
+    ctx_.sound.playWave("", "lcanon", false, position * 10, true);
     inventory->subtractItem("lazer");
-    const std::int16_t lane = position;
-    SecondCarModule& second = form.seccar;
-    if (second.secondCarInProgress && !second.secondCarPassing && second.secondCarIndex >= 1 &&
-        second.current().lane == lane) {
-        form.tmrSrace.setEnabled(false);
-        second.explodeSecondCar();  // waits: keys and ticks run meanwhile
-        second.secondCarInProgress = false;
-    }
-    // The wait above may have ended the game or released this car.
-    if (!form.game) return;
-    if (form.inprog && !form.comp_passed && form.comp_position == lane) form.comp_crash();
+    // The hit may wait, and this car may be released meanwhile: nothing of it is used after.
+    ctx_.rules.lazerShot(position);
 }
 
 void car::triggerBrakes() {
@@ -293,9 +280,9 @@ void car::triggerBrakes() {
         inventory->invError();
         return;
     }
-    saturatingIncrement(form_.stats.brakesUsed);
+    saturatingIncrement(ctx_.race.stats.brakesUsed);
     inventory->subtractItem("brakes");
-    SoundBuffer& brakesOn = *form_.sound.race.brakesOn;
+    SoundBuffer& brakesOn = *ctx_.sound.race.brakesOn;
     brakesOn.stop();
     brakesOn.setPan(position * 1000);
     brakesOn.play(true);
@@ -308,18 +295,19 @@ void car::repareEngin() {
         return;
     }
     if (engineDamage == 0) return;
-    MainForm& form = form_;
-    saturatingIncrement(form.stats.repairsUsed);
+    RaceContext& ctx = ctx_;
+    const std::weak_ptr<const int> alive = life_;
+    saturatingIncrement(ctx.race.stats.repairsUsed);
     engineDamage = static_cast<std::int16_t>(engineDamage - 1);
     inventory->subtractItem("er");
     inventory->inventoryPlay("eger", true, 0);
     // While "eger" was said the game may have ended, or this car been released.
-    if (!form.game || form.player.get() != this) return;
+    if (!ctx.race.game || alive.expired()) return;
     SoundBuffer* bad = badEngineLoop();
     if (!bad) return;
     bad->setPan(position * 1000);
     // A pause or the exit prompt that came during "eger" keeps the race silent.
-    if (!form.pause && !form.inExitPrompt) bad->play(true);
+    if (!ctx.race.pause && !ctx.race.inExitPrompt) bad->play(true);
     adjustEngine(*bad, true);
 }
 

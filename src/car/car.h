@@ -1,10 +1,11 @@
 #pragma once
 // The player's car: its lane, the engine loop and the loops that follow it from lane to
 // lane (damaged engine, brakes), skids, engine failures and repairs, the random road
-// events, and the way into the inventory. Lifes, points, speed and distance are the main
-// form's; the car reads and writes them there.
+// events, and the way into the inventory. Lifes, points, speed and distance are the race
+// state's; the car reads them there and changes lifes and points only through the rules.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,11 +15,11 @@
 
 namespace zorvan {
 
-class MainForm;
+struct RaceContext;
 
 class car {
 public:
-    explicit car(MainForm& form);
+    explicit car(RaceContext& ctx);
     ~car();
     car(const car&) = delete;
     car& operator=(const car&) = delete;
@@ -31,6 +32,8 @@ public:
     std::int16_t engineDamage = 0;  // failures not yet repaired; 0 = healthy engine
     std::int16_t brakeCharges = 0;  // skids the brakes will still absorb; 0 = brakes off
     std::unique_ptr<Inventory> inventory;  // made by initObjs
+    // Called by reset: the traffic clears what of the road belongs to the player's car.
+    std::function<void()> onReset;
 
     std::int16_t lifes() const;
     std::int16_t cartype() const;  // 1..4, the type chosen in the menu
@@ -70,7 +73,8 @@ private:
     void placeItem();
     void playSkidSound(std::string_view kind);
 
-    MainForm& form_;
+    RaceContext& ctx_;
+    std::shared_ptr<const int> life_ = std::make_shared<const int>(0);  // expires with this
     std::int32_t badEngineRate_ = 0;  // the damaged-engine file's own rate, Hz; 0 = not read yet
 };
 

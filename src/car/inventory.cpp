@@ -3,13 +3,13 @@
 #include <memory>
 #include <string>
 
-#include "game/main_form.h"
-#include "game/saturating.h"
+#include "race/race_context.h"
+#include "race/saturating.h"
 
 namespace zorvan {
 
 void Inventory::addItem(std::string_view key, std::int16_t count) {
-    GameStats& stats = form_.stats;
+    GameStats& stats = ctx_.race.stats;
     if (key == "lazer") {
         lazerRounds_ = saturatingAdd(lazerRounds_, count);
         stats.lazerCollected = saturatingAdd(stats.lazerCollected, count);
@@ -39,7 +39,7 @@ void Inventory::inventoryReset() {
 }
 
 void Inventory::getInventoryList() {
-    form_.numbers.stopNumberSpeech();
+    ctx_.numbers.stopNumberSpeech();
     if (lazerRounds_ == 0 && brakes_ == 0 && enginRepare_ == 0) {
         inventoryPlay("err", false, 0);
         return;
@@ -47,8 +47,8 @@ void Inventory::getInventoryList() {
     const std::int16_t counts[] = {lazerRounds_, brakes_, enginRepare_};
     for (int i = 0; i < 3; ++i) {
         if (counts[i] <= 0) continue;
-        form_.numbers.speakNumber(counts[i], false);
-        form_.numbers.queueClip(form_.programPath("sounds/inv" + std::to_string(i + 1) + ".wav"));
+        ctx_.numbers.speakNumber(counts[i], false);
+        ctx_.numbers.queueClip(ctx_.platform.files().absolutePath("sounds/inv" + std::to_string(i + 1) + ".wav"));
     }
 }
 
@@ -66,17 +66,17 @@ void Inventory::inventoryUp() {
 }
 
 void Inventory::inventoryPlay(std::string_view name, bool wait, std::int32_t pan) {
-    if (!form_.game) return;
+    if (!ctx_.race.game) return;
     sound_.reset();
-    sound_ = form_.sound.loadWave("sounds/" + std::string(name) + ".wav");
+    sound_ = ctx_.sound.loadWave("sounds/" + std::string(name) + ".wav");
     sound_->setPan(pan);
     sound_->play(false);
     if (!wait) return;
     // The inventory may be released by a key handled inside the wait (the exit prompt):
     // look at it only while it lives.
-    MainForm& form = form_;
+    RaceContext& ctx = ctx_;
     std::weak_ptr<const int> alive = life_;
-    while (!alive.expired() && sound_ && sound_->isPlaying()) form.loop.pump();
+    while (!alive.expired() && sound_ && sound_->isPlaying()) ctx.loop.pump();
 }
 
 void Inventory::invError() { inventoryPlay("err", false, 0); }

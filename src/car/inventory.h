@@ -10,11 +10,11 @@
 
 namespace zorvan {
 
-class MainForm;
+struct RaceContext;
 
 class Inventory {
 public:
-    explicit Inventory(MainForm& form) : form_(form) {}
+    explicit Inventory(RaceContext& ctx) : ctx_(ctx) {}
     Inventory(const Inventory&) = delete;
     Inventory& operator=(const Inventory&) = delete;
 
@@ -40,7 +40,7 @@ public:
     void releaseSound() { sound_.reset(); }
 
 private:
-    MainForm& form_;
+    RaceContext& ctx_;
     std::int16_t lazerRounds_ = 0;
     std::int16_t brakes_ = 0;
     std::int16_t enginRepare_ = 0;

@@ -16,7 +16,7 @@ MainForm::MainForm(Platform& platform_)
       menus(*this),
       keyMap(*this),
       localScores(*this),
-      bonus(*this),
+      bonus(raceContext, player),
       savedGame(*this),
       volume(*this),
       tmrVoss(loop.addTimer("tmrVoss")),
@@ -31,7 +31,10 @@ MainForm::MainForm(Platform& platform_)
       tmrHole(loop.addTimer("tmrHole")),
       tmrItem(loop.addTimer("tmrItem")),
       tmrBonus(loop.addTimer("tmrBonus")),
-      tmrBstart(loop.addTimer("tmrBstart")) {
+      tmrBstart(loop.addTimer("tmrBstart")),
+      raceContext{platform_, loop, sound, numbers, menus, keyMap, mode, race, *this,
+                  tmrGo, tmrItem, tmrRace, tmrWoosh, tmrSrace, tmrSwoosh, tmrBonus, tmrBstart},
+      traffic(raceContext, player) {
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
     tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });
@@ -92,7 +95,7 @@ void MainForm::Form_Load() {
     for (std::string_view app : {"Kestrine", "zorvan", "w32csp"}) platform.settings().removeStaleTemporaries(app);
     sound.initSound();
     volume.load();
-    platform.setPadKeys([this] { return padKeysFor(keyMap.codes(), game || bonus.bonusActive); });
+    platform.setPadKeys([this] { return padKeysFor(keyMap.codes(), race.game || bonus.bonusActive); });
     loadHighScore();
     keyMap.loadKeys();
     getTheSettings();
@@ -112,16 +115,16 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::showRaceStatus() {
-    if (!game || !player) {
+    if (!race.game || !player) {
         platform.showRaceStatus(std::nullopt);
         return;
     }
-    platform.showRaceStatus(RaceStatus{levels, player->lifes(), points, player->position});
+    platform.showRaceStatus(RaceStatus{race.levels, player->lifes(), race.points, player->position});
 }
 
 void MainForm::loadHighScore() { localScores.loadHighScore(); }
 
-void MainForm::saveHighScore() { localScores.saveHighScore(points); }
+void MainForm::saveHighScore() { localScores.saveHighScore(race.points); }
 
 void MainForm::getTheSettings() {
     auto bytes = platform.files().read("config.dat");
@@ -274,8 +277,8 @@ void MainForm::Form_KeyDown(int keyCode) {
 bool MainForm::volumeKeyDown(int keyCode) {
     if (keyCode < vk::F9 || keyCode > vk::F12) return false;
     // The exit prompt takes any key as "go on", and a key being remapped is the new key.
-    if (inExitPrompt || keyMap.waitingForKey) return false;
-    if (game || bonus.bonusActive) {
+    if (race.inExitPrompt || keyMap.waitingForKey) return false;
+    if (race.game || bonus.bonusActive) {
         // A player who gave F9 to an action of the key map meant it for the race.
         for (std::int16_t code : keyMap.codes())
             if (code == keyCode) return false;
@@ -327,7 +330,7 @@ void MainForm::speakHighScore() {
 void MainForm::exitGame() {
     if (menus.soundBusy) return;
     key_k = 0;
-    game = false;
+    race.game = false;
     if (scoreClient) scoreClient->wackScore("");
     menus.soundBusy = true;
     menus.mainMenuActive = false;
@@ -354,7 +357,7 @@ void MainForm::exitGame() {
 }
 
 void MainForm::Form_Unload() {
-    if (newscore) saveHighScore();
+    if (race.newscore) saveHighScore();
     keyMap.saveKeys();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The main form: the game's root object. It lives for the whole run, owns every module of
-// the game, carries the timers that drive the race, receives every key press and holds the
-// shared state of the running game that the other modules read and write.
+// the game and the state of the running game (race), carries the timers that drive the race,
+// receives every key press, and implements the rules of the race that the car, the traffic
+// and the bonus round call.
 
 #include <array>
 #include <cstdint>
@@ -19,22 +20,16 @@
 #include "online/zelk_score.h"
 #include "records/local_scores.h"
 #include "game/saved_game.h"
+#include "race/race_context.h"
+#include "race/race_rules.h"
+#include "race/race_state.h"
 #include "traffic/bonus.h"
 #include "car/car.h"
-#include "traffic/compcar.h"
-#include "traffic/second_car.h"
+#include "traffic/comp_traffic.h"
 
 namespace zorvan {
 
-// The statistics counters of one game, zeroed by newGame and reported at its end.
-struct GameStats {
-    std::int16_t lazerCollected = 0, brakesCollected = 0, repairsCollected = 0;
-    std::int16_t lazerUsed = 0, brakesUsed = 0, repairsUsed = 0;
-    std::int32_t carsAvoided = 0, carsBlasted = 0;
-    std::int32_t earnedPosition = 0;  // place in the local top ten, 0 for none
-};
-
-class MainForm {
+class MainForm final : public RaceRules {
 public:
     explicit MainForm(Platform& platform);
     ~MainForm();
@@ -57,7 +52,7 @@ public:
     void speakLevel();
     void speakLifes();
     void speakStatus();
-    void speakPoints();
+    void speakPoints() override;
     // Forward to localScores; saveHighScore stores `points` (a store that refuses it ends
     // the program with a message box).
     void loadHighScore();
@@ -89,24 +84,24 @@ public:
     // Lets go of every sound and object of the race; safe at any time, also mid-race.
     void releaseRace();
     void ajustTimers(std::int32_t secondcar);  // ms; 0 leaves the second car's timers
-    void stopgame();
-    void resumeGame();
+    void stopgame() override;
+    void resumeGame() override;
     void togglePause();
     void confirmExit();
     void tmrGo_Timer();
-    void tmrComp_Timer();
-    void tmrRace_Timer();
-    void tmrWoosh_Timer();
     void tmrHole_Timer();
     void tmrItem_Timer();
-    void levelup(bool noLevelUp);
-    void addPoints(std::int32_t amount);
-    bool inCompLane();
-    bool inSecondCarLane();
-    void crashIntoCar();
-    void comp_crash();
-    void randomHole();
-    void gameOver(std::string_view wichStile);  // "noSound" or anything else
+
+    // ---- The rules: game/rules.cpp ----
+    void levelup(bool noLevelUp) override;
+    void addPoints(std::int32_t amount) override;
+    void addPrizePoints(std::int32_t amount) override;
+    void addLife() override;
+    void restoreScore(std::int32_t points, std::int16_t lifes) override;
+    void crashIntoCar() override;
+    void lazerShot(std::int16_t lane) override;
+    void randomHole() override;
+    void gameOver(std::string_view wichStile) override;  // "noSound" or anything else
     void startBonusRound();
     // The records of a finished game: its place in the local top ten of its difficulty
     // (ls.dat, earnedPosition) and its report, for endCause, at the head of stats.txt.
@@ -163,30 +158,13 @@ public:
     Timer& tmrBonus;
     Timer& tmrBstart;
 
-    // Shared state of the running game.
-    std::int16_t comp_position = 0;  // lane of the approaching computer car: -3, 0, 3
-    bool comp_passed = false;        // the computer car is fading away behind the player
-    std::int16_t carindex = 0;       // type 1-4 of the approaching computer car, 0 none
+    // The state of the running game; points and lifes change only through the rules.
+    RaceState race;
     std::int16_t key_k = 0;          // the last key pressed; 0 = none since cleared
     std::string mode = "tetriss";    // sound theme: "tetriss" or "arcade"
-    std::int16_t m_x = 0;            // distance run in this level
-    std::int16_t m_lifes = 0;
-    std::int16_t m_lap = 0;          // distance run in this level; 51 or more ends it
-    float m_speed = 0;               // added to the distance every second
-    std::int16_t itemposition = 0;   // lane of the item on the road
-    std::int32_t speed = 0;          // interval of tmrRace and tmrWoosh, ms
-    std::int32_t levels = 0;
-    bool hasStarted = false;  // the player car was started with the start key
-    bool newscore = false;    // the points passed the all-time high score in this game
-    bool skidding = false;    // tmrAccelerate is in use for this car type
-    bool inprog = false;      // a computer car is on the road
-    std::int16_t carinprog = 0;  // number 1-3 of the computer car last launched, 0 none
-    bool game = false;
-    bool pause = false;
-    bool inExitPrompt = false;
-    std::int32_t points = 0;
-    bool hasSaved = false;  // saved in the current level
-    GameStats stats;
+
+    // What the car, the traffic and the bonus round are given instead of this form.
+    RaceContext raceContext;
 
     std::int32_t highScore = 0;  // the all-time high score
 
@@ -196,14 +174,9 @@ public:
     // ---- The race's objects and sounds: declared after the modules, so they go first ----
     // The game's objects: made by createObjects for every new game, let go by releaseObjects.
     std::unique_ptr<car> player;
-    std::array<std::unique_ptr<compcar>, 3> compCars;
-    SecondCarModule seccar{*this};  // the second computer car
-    std::int32_t secondSpeed = 0;   // interval of tmrSrace and tmrSwoosh, ms
-    std::int16_t holeLane = 0;      // lane of the hole last announced: -3, 0, 3
-    std::string endCause;           // why the last game ended: "cars", "hole" or "escape"
-    // Sounds the race loads for itself ("t_pass1" of either car, crash, level-up).
-    SoundSlot passSound, secondPassSound, crashSound, levelUpSound;
-    bool passSoundOn = false, secondPassSoundOn = false;
+    CompTraffic traffic;  // the computer cars, their state and their timers' handlers
+    // Sounds the rules load for themselves (crash, level-up).
+    SoundSlot crashSound, levelUpSound;
 
     // The whole program folder path of a file ("sounds/speech/level.wav"), as the speech
     // queue takes full paths.

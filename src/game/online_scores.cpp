@@ -17,7 +17,7 @@ std::int32_t difficultyCode(std::string_view difficulty) {
 
 void MainForm::storeGameRecord() {
     if (!scoreClient) return;
-    scoreClient->storeScore("data.KSR", points, difficultyCode(menus.difficulty), levels, "", false);
+    scoreClient->storeScore("data.KSR", race.points, difficultyCode(menus.difficulty), race.levels, "", false);
 }
 
 void MainForm::scoreStuf() {

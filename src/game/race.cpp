@@ -5,19 +5,19 @@
 #include <cmath>
 
 #include "game/main_form.h"
-#include "game/random_draw.h"
+#include "race/random_draw.h"
 #include "platform/keys.h"
 
 namespace zorvan {
 
 void MainForm::wireRaceTimers() {
     tmrGo.setHandler([this] { tmrGo_Timer(); });
-    tmrComp.setHandler([this] { tmrComp_Timer(); });
-    tmrRace.setHandler([this] { tmrRace_Timer(); });
-    tmrWoosh.setHandler([this] { tmrWoosh_Timer(); });
-    tmrScomp.setHandler([this] { seccar.tmrScomp_Timer(); });
-    tmrSrace.setHandler([this] { seccar.tmrSrace_Timer(); });
-    tmrSwoosh.setHandler([this] { seccar.tmrSwoosh_Timer(); });
+    tmrComp.setHandler([this] { traffic.tmrComp_Timer(); });
+    tmrRace.setHandler([this] { traffic.tmrRace_Timer(); });
+    tmrWoosh.setHandler([this] { traffic.tmrWoosh_Timer(); });
+    tmrScomp.setHandler([this] { traffic.seccar.tmrScomp_Timer(); });
+    tmrSrace.setHandler([this] { traffic.seccar.tmrSrace_Timer(); });
+    tmrSwoosh.setHandler([this] { traffic.seccar.tmrSwoosh_Timer(); });
     tmrAccelerate.setHandler([this] {
         if (player) player->randomizeSkid();
     });
@@ -26,21 +26,21 @@ void MainForm::wireRaceTimers() {
 }
 
 void MainForm::createObjects() {
-    player = std::make_unique<car>(*this);
+    player = std::make_unique<car>(raceContext);
+    player->onReset = [this] { traffic.carReset(); };
     player->initObjs();
-    for (auto& slot : compCars) slot = std::make_unique<compcar>(*this);
+    traffic.createCars();
 }
 
 void MainForm::releaseObjects() {
     // Whatever of the car is still waiting on the stack checks that it lives before it
     // goes on (car::wait, Inventory::inventoryPlay).
     player.reset();
-    for (auto& slot : compCars) slot.reset();
+    traffic.releaseCars();
 }
 
 void MainForm::releaseRaceSounds() {
-    passSound.reset();
-    secondPassSound.reset();
+    traffic.releaseSounds();
     crashSound.reset();
     levelUpSound.reset();
     if (player && player->inventory) player->inventory->releaseSound();
@@ -52,33 +52,25 @@ void MainForm::releaseRace() {
 }
 
 void MainForm::newGame() {
-    game = true;
-    pause = false;
-    inExitPrompt = false;
+    race.game = true;
+    race.pause = false;
+    race.inExitPrompt = false;
     createObjects();
 
-    inprog = false;
-    comp_passed = false;
-    seccar.secondCarInProgress = false;
-    seccar.secondCarPassing = false;
-    carindex = 0;
-    seccar.secondCarIndex = 0;
-    carinprog = 0;
-    passSoundOn = false;
-    secondPassSoundOn = false;
+    traffic.clearRoad();
     carRanBeforeStop_ = false;
-    stats = GameStats{};
-    newscore = false;
-    hasSaved = false;
-    m_lap = 0;
-    m_x = 0;
+    race.stats = GameStats{};
+    race.newscore = false;
+    race.hasSaved = false;
+    race.m_lap = 0;
+    race.m_x = 0;
 
     sound.loadGameSounds();
 
-    levels = 1;
-    m_lifes = 5;
-    points = 0;
-    hasStarted = false;
+    race.levels = 1;
+    setLifes(race, 5);
+    setPoints(race, 0);
+    race.hasStarted = false;
 
     tmrGo.setInterval(1000);
     tmrComp.setInterval(1000);
@@ -86,16 +78,16 @@ void MainForm::newGame() {
 
     static constexpr int kRoadEventMs[] = {0, 0, 5000, 12000, 10000};  // by car type
     const int type = player->cartype();
-    skidding = type >= 2 && type <= 4;
-    if (skidding) {
+    race.skidding = type >= 2 && type <= 4;
+    if (race.skidding) {
         tmrAccelerate.setInterval(kRoadEventMs[type]);
         tmrAccelerate.setEnabled(true);
     }
 
     tmrComp.setEnabled(true);
 
-    speed = 300;
-    secondSpeed = 300;
+    race.speed = 300;
+    race.secondSpeed = 300;
     ajustTimers(0);
 
     if (mode == "tetriss") {
@@ -105,8 +97,8 @@ void MainForm::newGame() {
 }
 
 void MainForm::ajustTimers(std::int32_t secondcar) {
-    tmrRace.setInterval(speed);
-    tmrWoosh.setInterval(speed);
+    tmrRace.setInterval(race.speed);
+    tmrWoosh.setInterval(race.speed);
     if (secondcar > 0) {
         tmrSrace.setInterval(secondcar);
         tmrSwoosh.setInterval(secondcar);
@@ -127,23 +119,23 @@ std::int16_t advance(std::int16_t distance, float speed) {
 }  // namespace
 
 void MainForm::tmrGo_Timer() {
-    m_lap = advance(m_lap, m_speed);
-    m_x = advance(m_x, m_speed);
-    if (m_lap >= 51) {
-        m_lap = 0;
-        m_x = 0;
+    race.m_lap = advance(race.m_lap, race.m_speed);
+    race.m_x = advance(race.m_x, race.m_speed);
+    if (race.m_lap >= 51) {
+        race.m_lap = 0;
+        race.m_x = 0;
         levelup(false);
     }
 }
 
 void MainForm::tmrItem_Timer() {
     tmrItem.setEnabled(false);
-    if (!game || !player) return;
+    if (!race.game || !player) return;
     sound.race.itemOn->stop();
-    if (player->position != itemposition) {
+    if (player->position != race.itemposition) {
         SoundBuffer& itemOff = *sound.race.itemOff;
         itemOff.rewind();
-        itemOff.setPan(itemposition * 1000);
+        itemOff.setPan(race.itemposition * 1000);
         itemOff.play(false);
     } else {
         player->randomizeItem();
@@ -155,40 +147,40 @@ void MainForm::stopgame() {
     for (Timer* timer : {&tmrWoosh, &tmrSwoosh, &tmrRace, &tmrSrace, &tmrComp, &tmrScomp,
                          &tmrAccelerate, &tmrHole, &tmrItem})
         timer->setEnabled(false);
-    RaceBank& race = sound.race;
-    if (race.ambience) race.ambience->stop();
+    RaceBank& bank = sound.race;
+    if (bank.ambience) bank.ambience->stop();
     // Remembered until resumeGame: stopgame may come twice (a hole, then game over).
-    carRanBeforeStop_ = carRanBeforeStop_ || hasStarted;
+    carRanBeforeStop_ = carRanBeforeStop_ || race.hasStarted;
     if (player) player->stopcar();
-    for (auto* set : {&race.compEngineSounds, &race.secondEngineSounds})
+    for (auto* set : {&bank.compEngineSounds, &bank.secondEngineSounds})
         for (auto& engine : *set)
             if (engine) engine->stop();
-    if (race.itemOn) race.itemOn->stop();
-    if (race.itemOff) race.itemOff->stop();
+    if (bank.itemOn) bank.itemOn->stop();
+    if (bank.itemOff) bank.itemOff->stop();
     sound.stopSpeechChannels();
 }
 
 void MainForm::resumeGame() {
-    game = true;
-    RaceBank& race = sound.race;
-    if (mode == "tetriss") race.ambience->play(true);
+    race.game = true;
+    RaceBank& bank = sound.race;
+    if (mode == "tetriss") bank.ambience->play(true);
     // A car that was fading when the race stopped goes on fading; it does not come back.
-    if (inprog) {
-        if (comp_passed) {
-            if (carindex >= 1 && carindex <= 4) race.compEngineSounds[carindex - 1]->play(true);
+    if (traffic.inprog) {
+        if (traffic.comp_passed) {
+            if (traffic.carindex >= 1 && traffic.carindex <= 4) bank.compEngineSounds[traffic.carindex - 1]->play(true);
             tmrWoosh.setEnabled(true);
         } else {
             tmrRace.setEnabled(true);
         }
     }
     tmrComp.setEnabled(true);
-    if (menus.difficulty != "easy" && levels >= 6) {
+    if (menus.difficulty != "easy" && race.levels >= 6) {
         tmrScomp.setEnabled(true);
-        if (seccar.secondCarInProgress) {
-            if (seccar.secondCarPassing) {
-                if (seccar.secondCarIndex >= 1) {
-                    const int type = seccar.current().type;
-                    if (type >= 1 && type <= 4) race.secondEngineSounds[type - 1]->play(true);
+        if (traffic.seccar.secondCarInProgress) {
+            if (traffic.seccar.secondCarPassing) {
+                if (traffic.seccar.secondCarIndex >= 1) {
+                    const int type = traffic.seccar.current().type;
+                    if (type >= 1 && type <= 4) bank.secondEngineSounds[type - 1]->play(true);
                 }
                 tmrSwoosh.setEnabled(true);
             } else {
@@ -197,22 +189,22 @@ void MainForm::resumeGame() {
         }
     }
     // The road events and the car come back on every difficulty and level.
-    if (skidding) tmrAccelerate.setEnabled(true);
+    if (race.skidding) tmrAccelerate.setEnabled(true);
     if (carRanBeforeStop_ && player) {
         carRanBeforeStop_ = false;
-        hasStarted = true;
+        race.hasStarted = true;
         player->start();
     }
     carRanBeforeStop_ = false;
 }
 
 void MainForm::togglePause() {
-    if (pause) {
-        pause = false;
+    if (race.pause) {
+        race.pause = false;
         if (mode == "tetriss") sound.playWave("tetriss", "pOut", false, 0, false);
         resumeGame();
     } else {
-        pause = true;
+        race.pause = true;
         stopgame();
         if (player) player->stopcar();
         // After stopgame, which silences the speech channels: played before, it was cut off
@@ -223,18 +215,18 @@ void MainForm::togglePause() {
 
 void MainForm::confirmExit() {
     key_k = 0;
-    inExitPrompt = true;
+    race.inExitPrompt = true;
     stopgame();
     sound.playWave("speech", "exitPrompt", false, 0, false);
     while (key_k == 0) {
         loop.pump();
-        if (!inExitPrompt) return;
+        if (!race.inExitPrompt) return;
     }
     sound.stopSpeechChannels();
     if (key_k == vk::Enter) {
-        game = false;
-        inExitPrompt = false;
-        endCause = "escape";
+        race.game = false;
+        race.inExitPrompt = false;
+        race.endCause = "escape";
         recordGame();
         if (player) player->reset();
         releaseRaceSounds();
@@ -244,7 +236,7 @@ void MainForm::confirmExit() {
         menus.showMainMenu();
         menus.mainMenuActive = true;
     } else {
-        inExitPrompt = false;
+        race.inExitPrompt = false;
         resumeGame();
     }
 }
@@ -268,18 +260,18 @@ void MainForm::ambienceKey(int keyCode) {
 
 bool MainForm::raceKeyDown(int keyCode) {
     if (bonus.bonusKeyDown(keyCode)) return true;
-    if (!game) return false;
+    if (!race.game) return false;
     const KeyMap& keys = keyMap;
-    if (!pause && !inExitPrompt) {
+    if (!race.pause && !race.inExitPrompt) {
         if (keyCode == vk::Escape) {
             confirmExit();
             return true;
         }
-        if (keyCode == keys.kstart && !hasStarted) {
-            hasStarted = true;
+        if (keyCode == keys.kstart && !race.hasStarted) {
+            race.hasStarted = true;
             player->start();
         }
-        if (hasStarted) {
+        if (race.hasStarted) {
             const bool crazy = menus.difficulty == "crazy";
             if (keyCode == keys.kright) crazy ? player->left() : player->right();
             else if (keyCode == keys.kleft) crazy ? player->right() : player->left();
@@ -291,9 +283,9 @@ bool MainForm::raceKeyDown(int keyCode) {
         else if (keyCode == keys.kinventory) player->speakInventory();
         else if (keyCode == keys.kaction) player->takeAction();
         // The action may have ended the game while it waited.
-        if (!game) return true;
+        if (!race.game) return true;
     }
-    if (!inExitPrompt) {
+    if (!race.inExitPrompt) {
         if (keyCode == keys.klifes) speakLifes();
         else if (keyCode == keys.kpause) togglePause();
         else if (keyCode == keys.klevel) speakLevel();
@@ -308,35 +300,35 @@ bool MainForm::raceKeyDown(int keyCode) {
 // ---- spoken reports ----
 
 void MainForm::speakLevel() {
-    if (!game) return;
+    if (!race.game) return;
     numbers.stopNumberSpeech();
     numbers.queueClip(programPath("sounds/speech/level.wav"));
-    if (game) numbers.speakNumber(levels, false);
+    if (race.game) numbers.speakNumber(race.levels, false);
 }
 
 void MainForm::speakLifes() {
-    if (!game) return;
+    if (!race.game) return;
     numbers.stopNumberSpeech();
-    numbers.speakNumber(m_lifes, false);
+    numbers.speakNumber(race.m_lifes, false);
 }
 
 void MainForm::speakStatus() {
-    if (!game) return;
+    if (!race.game) return;
     numbers.stopNumberSpeech();
-    numbers.speakNumber(m_lifes, false);
-    if (!game) return;
+    numbers.speakNumber(race.m_lifes, false);
+    if (!race.game) return;
     numbers.queueClip(programPath("sounds/speech/lifesr.wav"));
-    if (!game) return;
+    if (!race.game) return;
     numbers.queueClip(programPath("sounds/speech/level.wav"));
-    if (!game) return;
-    numbers.speakNumber(levels, false);
+    if (!race.game) return;
+    numbers.speakNumber(race.levels, false);
 }
 
 void MainForm::speakPoints() {
-    if (!game) return;
+    if (!race.game) return;
     numbers.stopNumberSpeech();
-    numbers.speakNumber(points, false);
-    if (game) numbers.queueClip(programPath("sounds/speech/points.wav"));
+    numbers.speakNumber(race.points, false);
+    if (race.game) numbers.queueClip(programPath("sounds/speech/points.wav"));
 }
 
 }  // namespace zorvan

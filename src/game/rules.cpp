@@ -5,8 +5,8 @@
 #include <string>
 
 #include "game/main_form.h"
-#include "game/random_draw.h"
-#include "game/saturating.h"
+#include "race/random_draw.h"
+#include "race/saturating.h"
 
 namespace zorvan {
 
@@ -22,24 +22,35 @@ std::int32_t shorterInterval(std::int32_t ms) {
 }  // namespace
 
 void MainForm::addPoints(std::int32_t amount) {
-    points = saturatingAdd(points, amount);
-    const bool beaten = points > highScore;
-    if (beaten) highScore = points;
-    if (beaten && !newscore) {
+    setPoints(race, saturatingAdd(race.points.value(), amount));
+    const bool beaten = race.points > highScore;
+    if (beaten) highScore = race.points;
+    if (beaten && !race.newscore) {
         sound.playWave("", "highscore", false, 0, false);
-        newscore = true;
+        race.newscore = true;
     }
+}
+
+void MainForm::addPrizePoints(std::int32_t amount) {
+    setPoints(race, saturatingAdd(race.points.value(), amount));
+}
+
+void MainForm::addLife() { setLifes(race, saturatingAdd(race.m_lifes.value(), 1)); }
+
+void MainForm::restoreScore(std::int32_t points, std::int16_t lifes) {
+    setPoints(race, points);
+    setLifes(race, lifes);
 }
 
 void MainForm::levelup(bool noLevelUp) {
     if (!noLevelUp) {
-        saturatingIncrement(levels);
-        addPoints(saturatingAdd(std::int32_t{0}, std::int64_t{levels} * 20));
+        saturatingIncrement(race.levels);
+        addPoints(saturatingAdd(std::int32_t{0}, std::int64_t{race.levels} * 20));
         if (mode == "tetriss") {
             SoundBuffer& amb = *sound.race.ambience;
             amb.setFrequency(saturatingAdd(amb.getFrequency(), 1000));
         }
-        if (mode == "arcade" && levels % 10 == 0 && levels >= 10 && levels <= 150) {
+        if (mode == "arcade" && race.levels % 10 == 0 && race.levels >= 10 && race.levels <= 150) {
             startBonusRound();
             return;
         }
@@ -47,34 +58,28 @@ void MainForm::levelup(bool noLevelUp) {
     levelUpSound = sound.loadWave(mode == "tetriss" ? "sounds/tetriss/t_levelup.wav"
                                                     : "sounds/levelup.wav");
     levelUpSound->play(false);
-    if (speed >= 3) {
-        speed = shorterInterval(speed);
+    if (race.speed >= 3) {
+        race.speed = shorterInterval(race.speed);
         ajustTimers(0);
     }
-    if (levels < 6) {
-        hasSaved = false;
+    if (race.levels < 6) {
+        race.hasSaved = false;
         return;
     }
-    if (secondSpeed >= 3) {
-        secondSpeed = shorterInterval(secondSpeed);
-        ajustTimers(secondSpeed);
+    if (race.secondSpeed >= 3) {
+        race.secondSpeed = shorterInterval(race.secondSpeed);
+        ajustTimers(race.secondSpeed);
     }
     tmrScomp.setEnabled(true);
-    hasSaved = false;
+    race.hasSaved = false;
 }
 
 void MainForm::startBonusRound() { bonus.startBonusRound(); }
 
-bool MainForm::inCompLane() { return player && player->position == comp_position; }
-
-bool MainForm::inSecondCarLane() {
-    return player && seccar.secondCarIndex >= 1 && player->position == seccar.current().lane;
-}
-
 void MainForm::crashIntoCar() {
-    m_lifes = static_cast<std::int16_t>(m_lifes - 1);
+    setLifes(race, static_cast<std::int16_t>(race.m_lifes - 1));
     if (player->lifes() < 1) {
-        endCause = "cars";
+        race.endCause = "cars";
         gameOver("");
         return;
     }
@@ -88,42 +93,34 @@ void MainForm::crashIntoCar() {
         player->skid("small");
         player->checkEnjen();
     }
-    points = std::max(0, points - 50);
+    setPoints(race, std::max(0, race.points - 50));
 }
 
-void MainForm::comp_crash() {
-    tmrRace.setEnabled(false);
-    saturatingIncrement(stats.carsBlasted);
-    for (auto& slot : compCars)
-        if (slot) slot->restoreComputerCar();
-    player->wait(0.2);
-    // A key handled during the wait may have ended the game.
-    if (game && player) sound.playWave("car", "carexplode", true, player->position * 1000, false);
-}
+void MainForm::lazerShot(std::int16_t lane) { traffic.lazerShot(lane); }
 
 void MainForm::randomHole() {
     static constexpr std::int16_t kLanes[] = {-3, 0, 3};
-    holeLane = kLanes[roundedDrawUpTo(platform, 3) - 1];
+    race.holeLane = kLanes[roundedDrawUpTo(platform, 3) - 1];
     const std::string& difficulty = menus.difficulty;
     tmrHole.setInterval(difficulty == "easy" ? 5000 : difficulty == "normal" ? 4000 : 3000);
-    sound.playWave("", "hWorning", false, holeLane * 1000, false);
+    sound.playWave("", "hWorning", false, race.holeLane * 1000, false);
     tmrHole.setEnabled(true);
 }
 
 void MainForm::tmrHole_Timer() {
     tmrHole.setEnabled(false);
-    if (!game || !player || player->position != holeLane) return;
+    if (!race.game || !player || player->position != race.holeLane) return;
     stopgame();
     // The game is over from here: keys during the fall must not pause it or end it twice.
-    game = false;
+    race.game = false;
     sound.playWave("", "fallhole", true, 0, false);
-    endCause = "hole";
+    race.endCause = "hole";
     gameOver("noSound");
 }
 
 void MainForm::gameOver(std::string_view wichStile) {
     stopgame();
-    game = false;
+    race.game = false;
     if (wichStile == "noSound") {
         sound.playWave("", "gameOver", true, 0, false);
     } else if (mode != "tetriss") {
@@ -151,8 +148,8 @@ void MainForm::gameOver(std::string_view wichStile) {
 void MainForm::recordGame() {
     storeGameRecord();
     // The report comes after the top ten, so that it carries this game's place.
-    addToTopTen(points);
-    if (newscore) saveHighScore();
+    addToTopTen(race.points);
+    if (race.newscore) saveHighScore();
     writeStatsReport();
 }
 

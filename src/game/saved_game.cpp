@@ -1,7 +1,7 @@
 #include "game/saved_game.h"
 
 #include "game/main_form.h"
-#include "game/random_draw.h"
+#include "race/random_draw.h"
 
 namespace zorvan {
 
@@ -24,11 +24,11 @@ std::string SavedGame::makeSaveId() {
 SavedGameData SavedGame::currentGame() const {
     const MainForm& f = form_;
     SavedGameData game;
-    game.progress = {f.menus.selectedCarType, f.levels, f.points, f.m_lifes, f.speed, f.secondSpeed};
+    game.progress = {f.menus.selectedCarType, f.race.levels, f.race.points, f.race.m_lifes, f.race.speed, f.race.secondSpeed};
     const auto& amb = f.sound.race.ambience;
-    game.settings = {f.mode, f.menus.difficulty, f.m_speed, amb ? amb->getFrequency() : savedAmbFrequency};
-    game.stats = {f.stats.carsAvoided, f.stats.carsBlasted, f.stats.lazerUsed, f.stats.brakesUsed,
-                  f.stats.repairsUsed};
+    game.settings = {f.mode, f.menus.difficulty, f.race.m_speed, amb ? amb->getFrequency() : savedAmbFrequency};
+    game.stats = {f.race.stats.carsAvoided, f.race.stats.carsBlasted, f.race.stats.lazerUsed, f.race.stats.brakesUsed,
+                  f.race.stats.repairsUsed};
     if (f.player && f.player->inventory) {
         const Inventory& inv = *f.player->inventory;
         game.inventory = {inv.lazerRounds(), inv.brakes(), inv.enginRepare()};
@@ -37,16 +37,16 @@ SavedGameData SavedGame::currentGame() const {
 }
 
 void SavedGame::saveGame() {
-    if (form_.hasSaved || !form_.player) {
+    if (form_.race.hasSaved || !form_.player) {
         form_.errorShow();
         return;
     }
-    form_.hasSaved = true;
+    form_.race.hasSaved = true;
     const std::string id = makeSaveId();
     const std::string bytes = formatSavedGame(id, currentGame(), form_.player->getInventoryList());
     // A file this game could not load again must not take the place of a good one.
     if (!readSavedGame(bytes, id).game || !storeSave(bytes, id)) {
-        form_.hasSaved = false;
+        form_.race.hasSaved = false;
         form_.errorShow();
         return;
     }
@@ -96,24 +96,23 @@ void SavedGame::applySavedGame(const SavedGameData& game) {
 void SavedGame::applyProgressRecord(const SavedProgress& p) {
     MainForm& f = form_;
     f.menus.selectedCarType = p.selectedCarType;
-    f.levels = p.levels;
-    f.points = p.points;
-    f.m_lifes = p.m_lifes;
-    f.speed = p.speed;
-    f.secondSpeed = p.secondSpeed;
+    f.race.levels = p.levels;
+    f.restoreScore(p.points, p.m_lifes);
+    f.race.speed = p.speed;
+    f.race.secondSpeed = p.secondSpeed;
 }
 
 void SavedGame::applySettingsRecord(const SavedSettings& s) {
     MainForm& f = form_;
     f.mode = s.mode;
     f.menus.difficulty = s.difficulty;
-    f.m_speed = s.m_speed;
+    f.race.m_speed = s.m_speed;
     savedAmbFrequency = s.ambFrequency;
     f.createObjects();
 }
 
 void SavedGame::applyStatsRecord(const SavedStats& s) {
-    GameStats& stats = form_.stats;
+    GameStats& stats = form_.race.stats;
     stats = GameStats{};
     stats.carsAvoided = s.carsAvoided;
     stats.carsBlasted = s.carsBlasted;
@@ -127,9 +126,9 @@ void SavedGame::applyInventoryLine(const SavedInventory& i) {
     f.player->addItemToInventory("lazer", i.lazerRounds);
     f.player->addItemToInventory("brakes", i.brakes);
     f.player->addItemToInventory("er", i.enginRepare);
-    f.stats.lazerCollected = i.lazerRounds;
-    f.stats.brakesCollected = i.brakes;
-    f.stats.repairsCollected = i.enginRepare;
+    f.race.stats.lazerCollected = i.lazerRounds;
+    f.race.stats.brakesCollected = i.brakes;
+    f.race.stats.repairsCollected = i.enginRepare;
     startLoadedGame();
 }
 
@@ -146,41 +145,33 @@ void SavedGame::startLoadedGame() {
     }
     f.sound.loadGameSounds();
 
-    f.game = true;
-    f.pause = false;
-    f.inExitPrompt = false;
-    f.inprog = false;
-    f.comp_passed = false;
-    f.seccar.secondCarInProgress = false;
-    f.seccar.secondCarPassing = false;
-    f.newscore = false;
-    f.hasSaved = false;
-    f.hasStarted = false;
+    f.race.game = true;
+    f.race.pause = false;
+    f.race.inExitPrompt = false;
+    f.traffic.clearRoad();
+    f.race.newscore = false;
+    f.race.hasSaved = false;
+    f.race.hasStarted = false;
     f.carRanBeforeStop_ = false;
-    f.carindex = 0;
-    f.seccar.secondCarIndex = 0;
-    f.carinprog = 0;
-    f.passSoundOn = false;
-    f.secondPassSoundOn = false;
     f.localScores.clearEarnedPosition();
     // The distance within the level is not saved: the level starts again from its beginning.
-    f.m_lap = 0;
-    f.m_x = 0;
+    f.race.m_lap = 0;
+    f.race.m_x = 0;
 
     f.tmrGo.setInterval(1000);
     f.tmrComp.setInterval(1000);
     f.tmrScomp.setInterval(1000);
     static constexpr int kRoadEventMs[] = {0, 0, 5000, 12000, 10000};  // by car type
     const int type = f.player->cartype();
-    f.skidding = type >= 2 && type <= 4;
-    if (f.skidding) {
+    f.race.skidding = type >= 2 && type <= 4;
+    if (f.race.skidding) {
         f.tmrAccelerate.setInterval(kRoadEventMs[type]);
         f.tmrAccelerate.setEnabled(true);
     }
     f.tmrComp.setEnabled(true);
     // The second car's timers get their interval too: a pause from level 6 on lets its
     // launcher run before the next level-up would have set it.
-    f.ajustTimers(f.secondSpeed);
+    f.ajustTimers(f.race.secondSpeed);
 
     f.sound.race.ambience->setFrequency(savedAmbFrequency);
     if (f.mode == "tetriss") f.sound.race.ambience->play(true);

@@ -162,7 +162,7 @@ void Menus::carMenuSelect() {
     clickOnce();
     carMenuActive = false;
     selectedCarType = carMenuIndex;
-    if (carMenuIndex >= 1 && carMenuIndex <= 4) form_.m_speed = kCarSpeeds[carMenuIndex - 1];
+    if (carMenuIndex >= 1 && carMenuIndex <= 4) form_.race.m_speed = kCarSpeeds[carMenuIndex - 1];
     openDifficultyMenu();
 }
 

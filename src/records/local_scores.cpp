@@ -9,7 +9,7 @@ namespace zorvan {
 
 // The end of a game, as the race calls it.
 void MainForm::addToTopTen(std::int32_t gamePoints) { localScores.addToTopTen(gamePoints); }
-void MainForm::writeStatsReport() { localScores.writeStatsReport(endCause); }
+void MainForm::writeStatsReport() { localScores.writeStatsReport(race.endCause); }
 
 std::optional<std::string_view> LocalScores::DataFile::content() const {
     if (state == FileState::Read) return std::string_view(bytes);
@@ -56,7 +56,7 @@ void LocalScores::resetHighScore() {
     }
     form_.highScore = 0;
     // Otherwise closing the window would store the last game's points again.
-    form_.newscore = false;
+    form_.race.newscore = false;
 }
 
 bool LocalScores::checkHighScore(std::int32_t points) {
@@ -77,13 +77,13 @@ int LocalScores::addToTopTen(std::int32_t points) {
     if (place == 0) return 0;
     // A place the file does not hold is not reported as earned.
     if (!form_.platform.files().write(kTopTenFile, formatTopTenFile(topTen_.topTenTable()))) return 0;
-    form_.stats.earnedPosition = place;
+    form_.race.stats.earnedPosition = place;
     return place;
 }
 
 void LocalScores::clearEarnedPosition() {
     topTen_.clearEarnedPosition();
-    form_.stats.earnedPosition = 0;
+    form_.race.stats.earnedPosition = 0;
 }
 
 bool LocalScores::writeStatsReport(std::string_view endCause) {
@@ -91,14 +91,14 @@ bool LocalScores::writeStatsReport(std::string_view endCause) {
     if (earlier.state == FileState::Unreadable) return false;
 
     const LocalDateTime now = form_.platform.localDateTime();
-    const GameStats& s = form_.stats;
+    const GameStats& s = form_.race.stats;
     StatsReport report;
     report.date = now.shortDate;
     report.time = now.longTime;
-    report.levels = form_.levels;
-    report.points = form_.points;
+    report.levels = form_.race.levels;
+    report.points = form_.race.points;
     report.earnedPosition = static_cast<std::int16_t>(s.earnedPosition);
-    report.m_lifes = form_.m_lifes;
+    report.m_lifes = form_.race.m_lifes;
     report.mode = form_.mode;
     report.selectedCarType = form_.menus.selectedCarType;
     report.carsAvoided = s.carsAvoided;

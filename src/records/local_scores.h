@@ -42,10 +42,10 @@ public:
 
     // ---- The end of a game ----
     // Enters the points into the list of form.menus.difficulty and rewrites ls.dat; sets
-    // form.stats.earnedPosition to the place earned. Returns the place, 1..10, or 0 when none
+    // race.stats.earnedPosition to the place earned. Returns the place, 1..10, or 0 when none
     // was earned or the list could not be read or written (ls.dat is then left as it was).
     int addToTopTen(std::int32_t points);
-    // Zeroes form.stats.earnedPosition; a new or loaded game calls it.
+    // Zeroes race.stats.earnedPosition; a new or loaded game calls it.
     void clearEarnedPosition();
     // Puts the report of the game that has just ended at the head of stats.txt; endCause is
     // "cars", "hole" or "escape". Returns false when nothing was written: the file could not be

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "game/main_form.h"
-#include "game/random_draw.h"
-#include "game/saturating.h"
+#include "car/car.h"
+#include "race/race_context.h"
+#include "race/random_draw.h"
 #include "platform/keys.h"
 
 namespace zorvan {
@@ -19,17 +19,17 @@ bool BonusRound::bonusKeyDown(int keyCode) {
     if (!bonusActive && !bonusEnding) return false;
     if (keyCode == vk::Ctrl) {
         if (bonusActive) fireBonusGun();
-    } else if (keyCode == form_.keyMap.kscore) {
-        form_.speakPoints();
+    } else if (keyCode == ctx_.keyMap.kscore) {
+        ctx_.rules.speakPoints();
     }
     return true;
 }
 
 void BonusRound::startBonusRound() {
-    form_.tmrBonus.setHandler([this] { tmrBonus_Timer(); });
-    form_.tmrBstart.setHandler([this] { tmrBstart_Timer(); });
-    form_.stopgame();
-    SoundSystem& sound = form_.sound;
+    ctx_.tmrBonus.setHandler([this] { tmrBonus_Timer(); });
+    ctx_.tmrBstart.setHandler([this] { tmrBstart_Timer(); });
+    ctx_.rules.stopgame();
+    SoundSystem& sound = ctx_.sound;
     sound.loadBonusSounds();
     bonusTargetCount = 0;
     bonusTargetActive = false;
@@ -39,22 +39,22 @@ void BonusRound::startBonusRound() {
     for (auto& target : sound.bonus.bonusTargetSounds) target->setPan(kWaitingPan);
     sound.bonus.announcement->play(false);
     sound.waitWhilePlaying(sound.bonus.announcement);
-    form_.tmrBonus.setInterval(kSequencerMs);
-    form_.tmrBstart.setInterval(kFirstSweepMs);
-    form_.tmrBonus.setEnabled(true);
+    ctx_.tmrBonus.setInterval(kSequencerMs);
+    ctx_.tmrBstart.setInterval(kFirstSweepMs);
+    ctx_.tmrBonus.setEnabled(true);
 }
 
 void BonusRound::tmrBonus_Timer() {
     if (!bonusActive || bonusTargetActive) return;
     bonusTargetActive = true;
-    bonusTarget = static_cast<std::int16_t>(roundedDrawUpTo(form_.platform, 4));
+    bonusTarget = static_cast<std::int16_t>(roundedDrawUpTo(ctx_.platform, 4));
     ++bonusTargetCount;
     if (bonusTargetCount == kTargets + 1) {
-        form_.tmrBonus.setEnabled(false);
+        ctx_.tmrBonus.setEnabled(false);
         endBonusRound();
         return;
     }
-    Timer& sweep = form_.tmrBstart;
+    Timer& sweep = ctx_.tmrBstart;
     if (sweep.interval() > kSweepSpeedUpMs) sweep.setInterval(sweep.interval() - kSweepSpeedUpMs);
     if (sweep.interval() < 1) sweep.setInterval(1);
     sweep.setEnabled(true);
@@ -62,10 +62,10 @@ void BonusRound::tmrBonus_Timer() {
 
 void BonusRound::tmrBstart_Timer() {
     SoundSlot* target = bonusTarget >= 1 && bonusTarget <= 4
-                            ? &form_.sound.bonus.bonusTargetSounds[static_cast<std::size_t>(bonusTarget - 1)]
+                            ? &ctx_.sound.bonus.bonusTargetSounds[static_cast<std::size_t>(bonusTarget - 1)]
                             : nullptr;
     if (!target || !*target) {
-        form_.tmrBstart.setEnabled(false);
+        ctx_.tmrBstart.setEnabled(false);
         return;
     }
     SoundBuffer& sound = **target;
@@ -75,7 +75,7 @@ void BonusRound::tmrBstart_Timer() {
         sound.setPan(pan + kPanStep);
     } else {
         // Nobody shot at it: it costs nothing.
-        form_.tmrBstart.setEnabled(false);
+        ctx_.tmrBstart.setEnabled(false);
         resetBonusTargets();
     }
 }
@@ -83,7 +83,7 @@ void BonusRound::tmrBstart_Timer() {
 void BonusRound::fireBonusGun() {
     if (bonusShotBusy || !bonusActive) return;
     bonusShotBusy = true;
-    BonusBank& bank = form_.sound.bonus;
+    BonusBank& bank = ctx_.sound.bonus;
     if (bank.gun) {
         bank.gun->rewind();
         bank.gun->setPan(0);
@@ -92,12 +92,12 @@ void BonusRound::fireBonusGun() {
     if (isTargetCentred()) bonusHit();
     else bonusMiss();
     // The round may end meanwhile and let go of the gun: the wait looks at the slot.
-    form_.sound.waitWhilePlaying(bank.gun);
+    ctx_.sound.waitWhilePlaying(bank.gun);
     bonusShotBusy = false;
 }
 
 bool BonusRound::isTargetCentred() const {
-    for (const auto& target : form_.sound.bonus.bonusTargetSounds) {
+    for (const auto& target : ctx_.sound.bonus.bonusTargetSounds) {
         if (!target) continue;
         const std::int32_t pan = target->getPan();
         if (pan > -kHitWindow && pan < kHitWindow) return true;
@@ -106,7 +106,7 @@ bool BonusRound::isTargetCentred() const {
 }
 
 void BonusRound::bonusHit() {
-    if (SoundSlot& hit = form_.sound.bonus.hit) {
+    if (SoundSlot& hit = ctx_.sound.bonus.hit) {
         hit->rewind();
         hit->setPan(0);
         hit->play(false);
@@ -122,40 +122,40 @@ void BonusRound::bonusMiss() {
 
 void BonusRound::resetBonusTargets() {
     bonusTargetActive = false;
-    for (auto& target : form_.sound.bonus.bonusTargetSounds) {
+    for (auto& target : ctx_.sound.bonus.bonusTargetSounds) {
         if (!target) continue;
         target->setPan(kWaitingPan);
         target->stop();
         target->rewind();
     }
-    form_.tmrBstart.setEnabled(false);
+    ctx_.tmrBstart.setEnabled(false);
 }
 
 void BonusRound::endBonusRound() {
     bonusActive = false;
     bonusEnding = true;
     resetBonusTargets();
-    SoundSystem& sound = form_.sound;
+    SoundSystem& sound = ctx_.sound;
     sound.waitWhilePlaying(sound.bonus.gun);
     sound.unloadBonusSounds();
-    form_.tmrBonus.setEnabled(false);
+    ctx_.tmrBonus.setEnabled(false);
 
-    form_.points = saturatingAdd(form_.points, bonusScore);
+    ctx_.rules.addPrizePoints(bonusScore);
     if (bonusScore == kTwoPrizeScore) awardBonusItems(2);
     else if (bonusScore >= kOnePrizeScore) awardBonusItems(1);
     // Queued after the prizes have been announced, so it is heard after them.
-    form_.numbers.speakNumber(bonusScore, false);
+    ctx_.numbers.speakNumber(bonusScore, false);
     bonusScore = 0;
 
-    form_.levelup(true);
-    form_.resumeGame();
+    ctx_.rules.levelup(true);
+    ctx_.rules.resumeGame();
     bonusEnding = false;
 }
 
 void BonusRound::awardBonusItems(std::int16_t count) {
-    for (int i = 0; i < count && form_.player; ++i) {
-        form_.player->randomizeItem();
-        form_.sound.waitWhilePlaying(form_.sound.speechChannelB);
+    for (int i = 0; i < count && player_; ++i) {
+        player_->randomizeItem();
+        ctx_.sound.waitWhilePlaying(ctx_.sound.speechChannelB);
     }
 }
 

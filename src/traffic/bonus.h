@@ -6,10 +6,12 @@
 // resumes where it stopped.
 
 #include <cstdint>
+#include <memory>
 
 namespace zorvan {
 
-class MainForm;
+struct RaceContext;
+class car;
 
 class BonusRound {
 public:
@@ -22,7 +24,7 @@ public:
     static constexpr int kSequencerMs = 50;              // tmrBonus
     static constexpr int kFirstSweepMs = 400;            // tmrBstart before the first target
 
-    explicit BonusRound(MainForm& form) : form_(form) {}
+    BonusRound(RaceContext& ctx, std::unique_ptr<car>& player) : ctx_(ctx), player_(player) {}
     BonusRound(const BonusRound&) = delete;
     BonusRound& operator=(const BonusRound&) = delete;
 
@@ -52,7 +54,8 @@ public:
     bool bonusEnding = false;
 
 private:
-    MainForm& form_;
+    RaceContext& ctx_;
+    std::unique_ptr<car>& player_;  // its items are the prizes
 };
 
 }  // namespace zorvan

@@ -1,8 +1,8 @@
 #pragma once
 // A computer car: heard only as its engine loop in one of the three lanes, louder with every
-// approach tick until it arrives, passes or hits the player, and fades away. The main form
+// approach tick until it arrives, passes or hits the player, and fades away. The traffic
 // keeps three of them as launch slots and one is on the road at a time; the lane, the type
-// and the progress of the car on the road are the main form's (comp_position, carindex,
+// and the progress of the car on the road are the traffic's (comp_position, carindex,
 // inprog, comp_passed).
 
 #include <cstdint>
@@ -10,11 +10,12 @@
 
 namespace zorvan {
 
-class MainForm;
+struct RaceContext;
+class CompTraffic;
 
 class compcar {
 public:
-    explicit compcar(MainForm& form) : form_(form) {}
+    compcar(RaceContext& ctx, CompTraffic& traffic) : ctx_(ctx), traffic_(traffic) {}
     compcar(const compcar&) = delete;
     compcar& operator=(const compcar&) = delete;
 
@@ -32,7 +33,8 @@ private:
     std::int32_t randomLanePan();  // -3000, 0 or 3000
     std::int16_t randomCarType();  // 1..4
 
-    MainForm& form_;
+    RaceContext& ctx_;
+    CompTraffic& traffic_;
     std::int16_t carType_ = 0;
 };
 

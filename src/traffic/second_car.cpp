@@ -1,26 +1,26 @@
 #include "traffic/second_car.h"
 
-#include "game/main_form.h"
-#include "game/random_draw.h"
-#include "game/saturating.h"
+#include "race/random_draw.h"
+#include "race/saturating.h"
+#include "traffic/comp_traffic.h"
 
 namespace zorvan {
 
 SoundBuffer& SecondCarModule::loop() {
-    return *form_.sound.race.secondEngineSounds.at(static_cast<std::size_t>(current().type - 1));
+    return *ctx_.sound.race.secondEngineSounds.at(static_cast<std::size_t>(current().type - 1));
 }
 
 std::int16_t SecondCarModule::randomSecondCarType() {
-    return static_cast<std::int16_t>(roundedDrawUpTo(form_.platform, 4));
+    return static_cast<std::int16_t>(roundedDrawUpTo(ctx_.platform, 4));
 }
 
 std::int32_t SecondCarModule::randomSecondCarPan() {
     static constexpr std::int32_t kPans[] = {-3000, 0, 3000};
-    return kPans[roundedDrawUpTo(form_.platform, 3) - 1];
+    return kPans[roundedDrawUpTo(ctx_.platform, 3) - 1];
 }
 
 void SecondCarModule::tmrScomp_Timer() {
-    if (form_.menus.difficulty == "easy" || secondCarInProgress) return;
+    if (ctx_.menus.difficulty == "easy" || secondCarInProgress) return;
     launchSecondCar();
 }
 
@@ -43,63 +43,33 @@ void SecondCarModule::setupSecondCar() {
     record.lane = static_cast<std::int16_t>(record.pan / 1000);
     loop().setPan(record.pan);
     // The loop starts with the first approach tick.
-    form_.tmrSrace.setEnabled(true);
+    ctx_.tmrSrace.setEnabled(true);
 }
 
 void SecondCarModule::tmrSrace_Timer() {
-    if (!form_.game || secondCarIndex < 1) return;
+    if (!ctx_.race.game || secondCarIndex < 1) return;
     secondCarInProgress = true;
-    SoundBuffer& engine = loop();
-    engine.play(true);
-    const std::int32_t volume = engine.getVolume();
-    if (volume != 0 && volume <= -300) {
-        engine.setVolume(volume + 300);
-        return;
-    }
-    // Arrival: handed to the fade first and counted last, as for the first car.
-    form_.tmrSrace.setEnabled(false);
-    form_.tmrSwoosh.setEnabled(true);
-    if (form_.inSecondCarLane())
-        form_.crashIntoCar();
-    else
-        form_.addPoints(10);
-    saturatingIncrement(form_.stats.carsAvoided);
+    traffic_.approach(traffic_.second, loop());
 }
 
 void SecondCarModule::tmrSwoosh_Timer() {
-    if (!form_.game || secondCarIndex < 1) return;
-    secondCarPassing = true;
-    if (form_.mode == "tetriss" && !form_.secondPassSoundOn) {
-        form_.secondPassSoundOn = true;
-        form_.secondPassSound = form_.sound.loadWave("sounds/tetriss/t_pass1.wav");
-        form_.secondPassSound->play(false);
-    }
-    SoundBuffer& engine = loop();
-    const std::int32_t volume = engine.getVolume();
-    if (volume < -5000) {
-        engine.setVolume(-5000);
-        engine.stop();
-        secondCarInProgress = false;
-        form_.secondPassSoundOn = false;
-        secondCarPassing = false;
-        form_.tmrSwoosh.setEnabled(false);
-    } else {
-        engine.setVolume(volume - 500);
-    }
+    if (!ctx_.race.game || secondCarIndex < 1) return;
+    traffic_.fade(traffic_.second, loop());
 }
 
 void SecondCarModule::explodeSecondCar() {
-    ++form_.stats.carsBlasted;
-    for (auto& engine : form_.sound.race.secondEngineSounds) {
+    saturatingIncrement(ctx_.race.stats.carsBlasted);
+    for (auto& engine : ctx_.sound.race.secondEngineSounds) {
         if (!engine) continue;
-        engine->setVolume(-5000);
+        engine->setVolume(CompTraffic::kFarVolume);
         engine->stop();
     }
-    MainForm& form = form_;
-    form.player->wait(0.2);
+    RaceContext& ctx = ctx_;
+    std::unique_ptr<car>& player = traffic_.player_;
+    player->wait(0.2);
     // A key handled during the wait may have ended the game.
-    if (form.game && form.player)
-        form.sound.playWave("car", "carexplode", true, form.player->position * 1000, false);
+    if (ctx.race.game && player)
+        ctx.sound.playWave("car", "carexplode", true, player->position * 1000, false);
 }
 
 }  // namespace zorvan

@@ -8,7 +8,8 @@
 
 namespace zorvan {
 
-class MainForm;
+struct RaceContext;
+class CompTraffic;
 class SoundBuffer;
 
 struct SecondCar {
@@ -20,7 +21,7 @@ struct SecondCar {
 
 class SecondCarModule {
 public:
-    explicit SecondCarModule(MainForm& form) : form_(form) {}
+    SecondCarModule(RaceContext& ctx, CompTraffic& traffic) : ctx_(ctx), traffic_(traffic) {}
     SecondCarModule(const SecondCarModule&) = delete;
     SecondCarModule& operator=(const SecondCarModule&) = delete;
 
@@ -43,7 +44,8 @@ private:
     std::int32_t randomSecondCarPan();
     SoundBuffer& loop();  // the engine loop of the car on the road
 
-    MainForm& form_;
+    RaceContext& ctx_;
+    CompTraffic& traffic_;
 };
 
 }  // namespace zorvan

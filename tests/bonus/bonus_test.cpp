@@ -41,7 +41,7 @@ void finishRound(RaceScenario& s) { ASSERT_TRUE(s.runUntil([&] { return roundOve
 // A game whose next level-up is `level`. The "Lego car" draws no road events.
 void startBefore(RaceScenario& s, int level, const std::string& mode = "arcade") {
     s.start(1, "normal", mode);
-    s.form.levels = level - 1;
+    s.form.race.levels = level - 1;
 }
 
 // Virtual ms of the last event equal to `event`; -1 when none.
@@ -103,7 +103,7 @@ TEST(BonusRound, ComesEveryTenthLevelUpToOneHundredFiftyInArcadeOnly) {
         // Without a round the level-up sound comes at once; with one, only at its end.
         EXPECT_EQ(s.countPrefix("load sounds/levelup.wav", at) + s.countPrefix("load sounds/tetriss/t_levelup.wav", at),
                   c.round ? 0 : 1);
-        EXPECT_EQ(s.form.levels, c.level);
+        EXPECT_EQ(s.form.race.levels, c.level);
     }
 }
 
@@ -113,7 +113,7 @@ TEST(BonusRound, StopsTheRaceAndLoadsTheBankWithTargetsWaitingLeft) {
     s.press(vk::Up);  // the car runs
     s.form.levelup(false);
     ASSERT_TRUE(s.form.bonus.bonusActive);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_EQ(s.runningRaceTimers(), "");
     EXPECT_FALSE(s.looping(s.playerEngine()));
     for (auto& target : s.form.sound.bonus.bonusTargetSounds) {
@@ -159,7 +159,7 @@ TEST(BonusRound, TargetsSweepFasterEachTimeAndLeavePastFiveThousand) {
         }
     }
     EXPECT_EQ(moves, 20 * 34);
-    EXPECT_EQ(s.form.points, 10 * 20);  // the level-up's points only
+    EXPECT_EQ(s.form.race.points, 10 * 20);  // the level-up's points only
 }
 
 TEST(BonusRound, OnlyTheStepAtPanOneHundredIsAHit) {
@@ -196,7 +196,7 @@ TEST(BonusRound, AMissEndsTheTargetAndNeverTakesTheScoreBelowZero) {
     shootAt(s, -1100);
     EXPECT_EQ(b.bonusScore, 0);
     finishRound(s);
-    EXPECT_EQ(s.form.points, 10 * 20);
+    EXPECT_EQ(s.form.race.points, 10 * 20);
 }
 
 TEST(BonusRound, CtrlDuringTheGunSoundDoesNothing) {
@@ -221,23 +221,23 @@ TEST(BonusRound, CtrlDuringTheGunSoundDoesNothing) {
 TEST(BonusRound, OnlyCtrlAndThePointsKeyAreHeardDuringTheRound) {
     RaceScenario s;
     startBefore(s, 10);
-    s.form.points = 1234;
+    s.form.restoreScore(1234, s.form.race.m_lifes);
     s.form.levelup(false);
-    const int points = s.form.points;
+    const int points = s.form.race.points;
     const auto at = s.mark();
     const KeyMap& k = s.form.keyMap;
     for (int key : std::vector<int>{vk::Escape, k.kpause, k.kstart, k.klevel, vk::F2, 'H'})
         s.press(key);
-    EXPECT_FALSE(s.form.inExitPrompt);
-    EXPECT_FALSE(s.form.pause);
-    EXPECT_FALSE(s.form.hasStarted);
-    EXPECT_FALSE(s.form.hasSaved);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
+    EXPECT_FALSE(s.form.race.pause);
+    EXPECT_FALSE(s.form.race.hasStarted);
+    EXPECT_FALSE(s.form.race.hasSaved);
     EXPECT_FALSE(s.form.platform.files().exists("savegame.dat"));
     EXPECT_EQ(s.countPrefix("play sounds/numbers/", at), 0);
     EXPECT_EQ(s.countPrefix("load sounds/speech/", at), 0);
     s.press(s.form.keyMap.kscore);
     s.runFor(3000);
-    EXPECT_EQ(s.form.points, points);
+    EXPECT_EQ(s.form.race.points, points);
     EXPECT_TRUE(s.has("play sounds/speech/points.wav once", at));
 }
 
@@ -265,19 +265,19 @@ TEST(BonusRound, KeysDuringThePrizesStayAwayFromTheStoppedRace) {
     EXPECT_TRUE(s.has("play sounds/speech/points.wav once", at));
     EXPECT_EQ(s.count("play sounds/speech/brakes.wav once", at), 2);
     EXPECT_FALSE(s.has("play sounds/speech/exitPrompt.wav once", at));
-    EXPECT_FALSE(s.form.inExitPrompt);
-    EXPECT_FALSE(s.form.pause);
-    EXPECT_FALSE(s.form.hasStarted) << "the car was not running before the round";
-    EXPECT_TRUE(s.form.game);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
+    EXPECT_FALSE(s.form.race.pause);
+    EXPECT_FALSE(s.form.race.hasStarted) << "the car was not running before the round";
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_TRUE(s.form.tmrComp.enabled());
 }
 
 TEST(BonusRound, TenHitsMakeExactlyTwentyThousandAndWinTwoItemsSpokenBeforeTheScore) {
     RaceScenario s;
     startBefore(s, 10);
-    s.form.points = 500;
+    s.form.restoreScore(500, s.form.race.m_lifes);
     const auto at = playRound(s, 10);
-    EXPECT_EQ(s.form.points, 500 + 10 * 20 + 20000);
+    EXPECT_EQ(s.form.race.points, 500 + 10 * 20 + 20000);
     EXPECT_EQ(itemAnnouncements(s, at), 2);
     EXPECT_EQ(s.form.player->inventory->brakes(), 2);
     s.runFor(5000);
@@ -305,7 +305,7 @@ TEST(BonusRound, OtherScoresOfTenThousandOrMoreWinOneItemAndLessNone) {
         startBefore(s, 10);
         const auto at = playRound(s, c.hits);
         EXPECT_EQ(itemAnnouncements(s, at), c.items) << c.hits << " hits";
-        EXPECT_EQ(s.form.points, 10 * 20 + 2000 * c.hits) << c.hits << " hits";
+        EXPECT_EQ(s.form.race.points, 10 * 20 + 2000 * c.hits) << c.hits << " hits";
         EXPECT_EQ(s.form.bonus.bonusScore, 0);
     }
 }
@@ -313,37 +313,37 @@ TEST(BonusRound, OtherScoresOfTenThousandOrMoreWinOneItemAndLessNone) {
 TEST(BonusRound, TheRaceResumesWhereItStoppedAndTheLevelChangeFinishes) {
     RaceScenario s;
     startBefore(s, 10);
-    s.form.speed = 100;
+    s.form.race.speed = 100;
     s.form.ajustTimers(0);
     s.platform.script = {uFor(3, 3), uFor(4, 4)};  // the first car: right lane, type 4
     s.press(vk::Up);
-    ASSERT_TRUE(s.runUntil([&] { return s.form.inprog && s.compEngine(4).getVolume() == -3500; }));
-    s.form.m_lap = 50;
+    ASSERT_TRUE(s.runUntil([&] { return s.form.traffic.inprog && s.compEngine(4).getVolume() == -3500; }));
+    s.form.race.m_lap = 50;
     ASSERT_TRUE(s.runUntil([&] { return s.form.bonus.bonusActive; }, 3000)) << "tmrGo ends the level";
     const int volume = s.compEngine(4).getVolume();
-    EXPECT_EQ(s.form.levels, 10);
-    EXPECT_EQ(s.form.speed, 100);
+    EXPECT_EQ(s.form.race.levels, 10);
+    EXPECT_EQ(s.form.race.speed, 100);
     EXPECT_FALSE(s.looping(s.compEngine(4)));
-    s.form.hasSaved = true;
+    s.form.race.hasSaved = true;
 
     finishRound(s);
-    EXPECT_EQ(s.form.levels, 10);
-    EXPECT_EQ(s.form.speed, 60);
-    EXPECT_FALSE(s.form.hasSaved);
-    EXPECT_TRUE(s.form.game);
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_EQ(s.form.race.levels, 10);
+    EXPECT_EQ(s.form.race.speed, 60);
+    EXPECT_FALSE(s.form.race.hasSaved);
+    EXPECT_TRUE(s.form.race.game);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.form.tmrGo.enabled());
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.form.tmrRace.enabled());
     EXPECT_TRUE(s.form.tmrComp.enabled());
-    EXPECT_TRUE(s.form.inprog);
+    EXPECT_TRUE(s.form.traffic.inprog);
     EXPECT_EQ(s.compEngine(4).getVolume(), volume);
     EXPECT_TRUE(s.form.sound.bonus.gun == nullptr) << "the bonus bank is let go";
     EXPECT_FALSE(s.form.tmrBonus.enabled());
     EXPECT_FALSE(s.form.tmrBstart.enabled());
     // The car comes on from where it was and arrives.
-    const int avoided = s.form.stats.carsAvoided;
-    ASSERT_TRUE(s.runUntil([&] { return s.form.stats.carsAvoided == avoided + 1; }, 5000));
+    const int avoided = s.form.race.stats.carsAvoided;
+    ASSERT_TRUE(s.runUntil([&] { return s.form.race.stats.carsAvoided == avoided + 1; }, 5000));
 }
 
 TEST(BonusRound, TheRoundCanComeAgainAtTheNextTenthLevel) {
@@ -353,7 +353,7 @@ TEST(BonusRound, TheRoundCanComeAgainAtTheNextTenthLevel) {
     for (int level = 11; level < 20; ++level) s.form.levelup(false);
     EXPECT_FALSE(s.form.bonus.bonusActive);
     const auto at = playRound(s, 2);
-    EXPECT_EQ(s.form.levels, 20);
+    EXPECT_EQ(s.form.race.levels, 20);
     EXPECT_EQ(s.count("load sounds/bonus/bonusround.wav", at), 1);
     EXPECT_EQ(s.count("play sounds/bonus/bget.wav once", at), 2);
 }

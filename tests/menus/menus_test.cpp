@@ -173,7 +173,7 @@ TEST_P(CarChoiceTest, ChoosingACarSetsTypeAndSpeedThenAsksForTheDifficulty) {
     s.press(vk::Enter);
     auto& m = s.form.menus;
     EXPECT_EQ(m.selectedCarType, choice.entry);
-    EXPECT_FLOAT_EQ(s.form.m_speed, choice.speed);
+    EXPECT_FLOAT_EQ(s.form.race.m_speed, choice.speed);
     EXPECT_FALSE(m.carMenuActive);
     EXPECT_TRUE(m.difficultyMenuActive);
     EXPECT_EQ(m.difficultyMenuIndex, 1);
@@ -236,7 +236,7 @@ TEST_F(MenuTest, ChoosingADifficultyIgnoresKeysDuringTheClickThenReleasesTheMenu
     EXPECT_FALSE(s.has("play sounds/menu/d1.wav once", at));
     EXPECT_TRUE(s.has("release sounds/vControl/version.wav", stopMusic));
     // The race begins on a released menu bank.
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_TRUE(s.has("load sounds/amb.wav", stopMusic));
 }
 
@@ -255,7 +255,7 @@ TEST_F(MenuTest, LeavingTheDifficultyMenuDuringTheClickWithdrawsTheChoice) {
     EXPECT_EQ(m.difficulty, "");
     EXPECT_TRUE(s.form.sound.menu.music);
     EXPECT_FALSE(s.has("stop sounds/menu/music.wav", at)) << s.dump(at);
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     // The main menu works as usual afterwards.
     s.press(vk::Down);
     EXPECT_EQ(m.mainMenuIndex, 2);

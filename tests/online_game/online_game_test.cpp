@@ -21,12 +21,12 @@ void playGame(Scenario& s, const std::string& base, std::int32_t points, std::in
     s.press(vk::Enter);  // new game: the car menu
     s.press(vk::Enter);  // the first car: the difficulty menu
     s.press(vk::Enter);  // easy: the race starts
-    ASSERT_TRUE(s.form.game);
-    s.form.points = points;
-    s.form.levels = level;
+    ASSERT_TRUE(s.form.race.game);
+    s.form.restoreScore(points, s.form.race.m_lifes);
+    s.form.race.levels = level;
     s.pressAt(vk::Enter, s.now() + 300);
     s.press(vk::Escape);  // the exit prompt, answered with Enter
-    ASSERT_FALSE(s.form.game);
+    ASSERT_FALSE(s.form.race.game);
     ASSERT_TRUE(s.form.menus.mainMenuActive);
 }
 
@@ -181,7 +181,7 @@ TEST_F(SlowOnlineGame, KeysDuringARequestAreTakenAtOnceAndIgnoredAsWhileTheMenuI
     EXPECT_FALSE(s.has("play sounds/menu/m4.wav once", from));
     EXPECT_FALSE(s.has("play sounds/speech/yourhighscore.wav once", from));
     EXPECT_EQ(s.form.mode, mode);
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     EXPECT_EQ(timeOf("key 86", from), start + 900);
     s.expectInOrder({"play sounds/menu/score_effect.wav once", "play sounds/menu/score_success.wav once"}, from);
     EXPECT_GE(timeOf("play sounds/menu/score_success.wav once", from), start + 2 * SlowServer::kDelayMs);

@@ -29,7 +29,7 @@ TEST_F(CarTest, RoadEventsRunOnlyForTheCarTypesThatHaveThem) {
     for (int type = 1; type <= 4; ++type) {
         RaceScenario r;
         r.start(type, "normal", "arcade");
-        EXPECT_EQ(r.form.skidding, type != 1) << type;
+        EXPECT_EQ(r.form.race.skidding, type != 1) << type;
         EXPECT_EQ(r.form.tmrAccelerate.enabled(), type != 1) << type;
         if (type != 1) {
             EXPECT_EQ(r.form.tmrAccelerate.interval(), expected[type]) << type;
@@ -40,7 +40,7 @@ TEST_F(CarTest, RoadEventsRunOnlyForTheCarTypesThatHaveThem) {
 TEST_F(CarTest, TheTetrissThemeHasNoSkidsItemsHolesOrEngineFailures) {
     begin(4, "tetriss");
     player().position = 3;
-    s.form.m_lifes = 1;
+    s.form.restoreScore(s.form.race.points, 1);
     const long draws = s.platform.draws;
     for (int i = 0; i < 300; ++i) player().randomizeSkid();
     player().skid("large");
@@ -92,7 +92,7 @@ TEST_F(CarTest, EngineFailuresDependOnTheCarTypeAndTheLifesLeft) {
                    Case{3, 2, true}, Case{4, 1, true}}) {
         RaceScenario r;
         r.start(c.type, "normal", "arcade");
-        r.form.m_lifes = static_cast<std::int16_t>(c.lifes);
+        r.form.restoreScore(r.form.race.points, static_cast<std::int16_t>(c.lifes));
         r.form.player->checkEnjen();
         EXPECT_EQ(r.form.player->engineDamage, c.fails ? 1 : 0) << c.type << " " << c.lifes;
     }
@@ -103,14 +103,14 @@ TEST_F(CarTest, FailuresSlowTheCarAndLowerTheDamagedLoopWithinAudibleBounds) {
     s.press(vk::Up);
     SoundBuffer& bad = *s.form.sound.race.badEngine;
     const int rate = bad.getFrequency();
-    s.form.m_lifes = 1;
+    s.form.restoreScore(s.form.race.points, 1);
     player().checkEnjen();
     EXPECT_TRUE(s.looping(bad));
     EXPECT_EQ(bad.getFrequency(), rate - 5000);
     player().checkEnjen();
-    EXPECT_NEAR(s.form.m_speed, 1.1f, 1e-4);
+    EXPECT_NEAR(s.form.race.m_speed, 1.1f, 1e-4);
     for (int i = 0; i < 10; ++i) player().checkEnjen();
-    EXPECT_EQ(s.form.m_speed, 0.5f);
+    EXPECT_EQ(s.form.race.m_speed, 0.5f);
     EXPECT_EQ(player().engineDamage, 12);
     EXPECT_EQ(bad.getFrequency(), std::max(100, rate / car::kBadEngineFloorDivisor));
     // Repairs undo the failures one at a time and silence the loop with the last one.
@@ -126,7 +126,7 @@ TEST_F(CarTest, FailuresSlowTheCarAndLowerTheDamagedLoopWithinAudibleBounds) {
     EXPECT_EQ(player().engineDamage, 0);
     EXPECT_EQ(bad.getFrequency(), rate);
     EXPECT_FALSE(s.looping(bad));
-    EXPECT_EQ(s.form.stats.repairsUsed, 12);
+    EXPECT_EQ(s.form.race.stats.repairsUsed, 12);
     EXPECT_EQ(s.count("play sounds/eger.wav once"), 12);
 }
 
@@ -137,7 +137,7 @@ TEST_F(CarTest, ARepairWithAHealthyEngineIsKeptAndSilent) {
     const auto at = s.mark();
     s.press(vk::Ctrl);
     EXPECT_EQ(inv().enginRepare(), 1);
-    EXPECT_EQ(s.form.stats.repairsUsed, 0);
+    EXPECT_EQ(s.form.race.stats.repairsUsed, 0);
     EXPECT_EQ(s.countPrefix("load", at), 0);
 }
 
@@ -154,7 +154,7 @@ TEST_F(CarTest, BrakesAbsorbFiveSkidsAndThenFallSilent) {
     EXPECT_TRUE(s.looping(brakes));
     EXPECT_EQ(brakes.getPan(), -3000);
     EXPECT_EQ(inv().brakes(), 0);
-    EXPECT_EQ(s.form.stats.brakesUsed, 1);
+    EXPECT_EQ(s.form.race.stats.brakesUsed, 1);
     for (int i = 0; i < 4; ++i) player().skid(i % 2 ? "small" : "large");
     EXPECT_TRUE(s.looping(brakes));
     const auto at = s.mark();
@@ -176,7 +176,7 @@ TEST_F(CarTest, BrakesAbsorbFiveSkidsAndThenFallSilent) {
 TEST_F(CarTest, EveryLoopOfTheCarFollowsItAcrossTheLanes) {
     begin(4);
     s.press(vk::Up);
-    s.form.m_lifes = 1;
+    s.form.restoreScore(s.form.race.points, 1);
     player().checkEnjen();
     inv().addItem("brakes", 1);
     s.press(vk::PageDown);
@@ -253,8 +253,8 @@ TEST_F(CarTest, TheInventoryStringIsTheEncipheredCounts) {
     player().addItemToInventory("er", 2);
     player().addItemToInventory("nitro", 9);
     EXPECT_EQ(decryptString(player().getInventoryList(), "4718250"), "5_0_2");
-    EXPECT_EQ(s.form.stats.lazerCollected, 5);
-    EXPECT_EQ(s.form.stats.repairsCollected, 2);
+    EXPECT_EQ(s.form.race.stats.lazerCollected, 5);
+    EXPECT_EQ(s.form.race.stats.repairsCollected, 2);
     inv().subtractItem("brakes");
     EXPECT_EQ(inv().brakes(), 0);
 }
@@ -265,7 +265,7 @@ TEST_F(CarTest, AnItemInThePlayersLaneIsCollectedAndOneElsewhereMissed) {
     // Draw 33 of 41 puts an item on the road, lane right.
     s.platform.script = {uFor(33, 40), uFor(3, 3)};
     s.form.player->randomizeSkid();
-    EXPECT_EQ(s.form.itemposition, 3);
+    EXPECT_EQ(s.form.race.itemposition, 3);
     EXPECT_EQ(s.form.tmrItem.interval(), 2500);
     EXPECT_TRUE(s.has("pan sounds/itemon.wav 3000"));
     s.runFor(2600);
@@ -275,9 +275,9 @@ TEST_F(CarTest, AnItemInThePlayersLaneIsCollectedAndOneElsewhereMissed) {
     // The next one in the player's lane: r = 20 of 20 is ten thousand points.
     s.platform.script = {uFor(33, 40), uFor(2, 3), uFor(20, 20)};
     s.form.player->randomizeSkid();
-    const std::int32_t points = s.form.points;
+    const std::int32_t points = s.form.race.points;
     s.runFor(2600);
-    EXPECT_EQ(s.form.points, points + 10000);
+    EXPECT_EQ(s.form.race.points, points + 10000);
     EXPECT_TRUE(s.has("play sounds/speech/tebonus.wav once"));
     EXPECT_FALSE(s.form.tmrItem.enabled());
 }
@@ -300,7 +300,7 @@ TEST_F(CarTest, ResetCentresTheCarButLeavesItsEngineRunning) {
 TEST_F(CarTest, LeavingTheGameWhileARepairIsSaidLeavesNothingBehind) {
     begin(3);
     s.press(vk::Up);
-    s.form.m_lifes = 2;
+    s.form.restoreScore(s.form.race.points, 2);
     player().checkEnjen();
     inv().addItem("er", 1);
     for (int i = 0; i < 3; ++i) s.press(vk::PageDown);
@@ -308,10 +308,10 @@ TEST_F(CarTest, LeavingTheGameWhileARepairIsSaidLeavesNothingBehind) {
     s.pressAt(vk::Escape, s.now() + 100);
     s.pressAt(vk::Enter, s.now() + 200);
     s.press(vk::Ctrl);
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     EXPECT_EQ(s.form.player, nullptr);
     EXPECT_TRUE(s.form.menus.mainMenuActive);
-    EXPECT_EQ(s.form.endCause, "escape");
+    EXPECT_EQ(s.form.race.endCause, "escape");
     EXPECT_EQ(s.count("play sounds/bad_enjen.wav loop"), 1);  // only the failure's
 }
 
@@ -320,12 +320,12 @@ TEST_F(CarTest, LeavingTheGameWhileTheLazerHitsLeavesNothingBehind) {
     inv().addItem("lazer", 5);
     s.press(vk::PageDown);
     s.platform.script = {uFor(2, 3), uFor(1, 4)};
-    s.form.tmrComp_Timer();
+    s.form.traffic.tmrComp_Timer();
     s.pressAt(vk::Escape, s.now() + 50);  // during the wait before the explosion
     s.pressAt(vk::Enter, s.now() + 120);
     s.press(vk::Ctrl);
-    EXPECT_FALSE(s.form.game);
-    EXPECT_EQ(s.form.stats.carsBlasted, 1);
+    EXPECT_FALSE(s.form.race.game);
+    EXPECT_EQ(s.form.race.stats.carsBlasted, 1);
     EXPECT_EQ(s.count("play sounds/car/carexplode.wav once"), 0);
     EXPECT_TRUE(s.form.menus.mainMenuActive);
 }

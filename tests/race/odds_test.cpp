@@ -71,10 +71,10 @@ TEST_F(Odds, Items) {
 TEST_F(Odds, ComputerCarLanesAndTypes) {
     std::map<int, int> lanes, types;
     for (int i = 0; i < kDraws; ++i) {
-        s.form.compCars[0]->lonchcar();
-        ++lanes[s.form.comp_position];
-        ++types[s.form.carindex];
-        s.form.compCars[0]->restoreComputerCar();
+        s.form.traffic.compCars[0]->lonchcar();
+        ++lanes[s.form.traffic.comp_position];
+        ++types[s.form.traffic.carindex];
+        s.form.traffic.compCars[0]->restoreComputerCar();
     }
     expectShares<int>(lanes, {{-3, 1 / 6.0}, {0, 1 / 2.0}, {3, 1 / 3.0}});
     expectShares<int>(types, {{1, 0.25}, {2, 0.25}, {3, 0.25}, {4, 0.25}});
@@ -82,7 +82,7 @@ TEST_F(Odds, ComputerCarLanesAndTypes) {
 
 TEST_F(Odds, SecondCarLanesAndTypes) {
     std::map<int, int> lanes, types;
-    auto& second = s.form.seccar;
+    auto& second = s.form.traffic.seccar;
     for (int i = 0; i < kDraws; ++i) {
         second.launchSecondCar();
         ++lanes[second.current().lane];
@@ -98,10 +98,10 @@ TEST_F(Odds, HoleAndItemLanes) {
     std::map<int, int> holes, items;
     for (int i = 0; i < kDraws; ++i) {
         s.form.randomHole();
-        ++holes[s.form.holeLane];
+        ++holes[s.form.race.holeLane];
         s.platform.script = {uFor(32, 40)};  // an item; its lane comes from the generator
         s.form.player->randomizeSkid();
-        ++items[s.form.itemposition];
+        ++items[s.form.race.itemposition];
     }
     expectShares<int>(holes, {{-3, 0.2}, {0, 0.4}, {3, 0.4}});
     expectShares<int>(items, {{-3, 0.2}, {0, 0.4}, {3, 0.4}});
@@ -111,7 +111,7 @@ TEST_F(Odds, CrashSoundsAndSkidDirections) {
     std::map<int, int> sounds, sides;
     car& player = *s.form.player;
     for (int i = 0; i < kDraws; ++i) {
-        s.form.m_lifes = 100;
+        s.form.restoreScore(s.form.race.points, 100);
         player.position = 3;  // the crash's skid brings the car back to the centre, no draw
         const auto at = s.mark();
         s.form.crashIntoCar();

@@ -69,7 +69,7 @@ public:
         form.tmrVoss.setInterval(10);
         form.tmrVoss.setEnabled(true);
         form.menus.selectedCarType = static_cast<std::int16_t>(carType);
-        form.m_speed = kCarSpeeds[carType];
+        form.race.m_speed = kCarSpeeds[carType];
         form.menus.difficulty = difficulty;
         form.mode = mode;
         guarded([&] { form.newGame(); });
@@ -87,7 +87,7 @@ public:
         press(vk::Enter);
         for (int i = 1; i < difficultyEntry; ++i) press(vk::Down);
         press(vk::Enter);
-        return form.game;
+        return form.race.game;
     }
 
     void press(int code) {

@@ -18,7 +18,7 @@ bool contains(const std::string& text, const std::string& part) {
 
 // The game has ended and left everything as the main menu needs it.
 void expectBackInTheMenu(RaceScenario& s) {
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     EXPECT_TRUE(s.form.menus.mainMenuActive);
     EXPECT_TRUE(s.form.sound.menu.music != nullptr);
     EXPECT_TRUE(s.form.sound.race.ambience == nullptr);
@@ -34,17 +34,17 @@ TEST(Progress, HalfToEvenRoundingMakesThreeAndAHalfAsFastAsFour) {
     for (Case c : {Case{3.5f, 13}, Case{4.0f, 13}, Case{3.0f, 17}, Case{2.0f, 26}}) {
         RaceScenario s;
         s.start(3, "normal", "tetriss");
-        s.form.m_speed = c.speed;
+        s.form.race.m_speed = c.speed;
         std::vector<int> laps;
         for (int i = 1; i < c.ticks; ++i) {
             s.form.tmrGo_Timer();
-            laps.push_back(s.form.m_lap);
+            laps.push_back(s.form.race.m_lap);
         }
-        EXPECT_EQ(s.form.levels, 1) << c.speed;
+        EXPECT_EQ(s.form.race.levels, 1) << c.speed;
         s.form.tmrGo_Timer();
-        EXPECT_EQ(s.form.levels, 2) << c.speed;
-        EXPECT_EQ(s.form.m_lap, 0);
-        EXPECT_EQ(s.form.m_x, 0);
+        EXPECT_EQ(s.form.race.levels, 2) << c.speed;
+        EXPECT_EQ(s.form.race.m_lap, 0);
+        EXPECT_EQ(s.form.race.m_x, 0);
         if (c.speed == 3.5f) {
             EXPECT_EQ((std::vector<int>(laps.begin(), laps.begin() + 3)), (std::vector<int>{4, 8, 12}));
         }
@@ -54,26 +54,26 @@ TEST(Progress, HalfToEvenRoundingMakesThreeAndAHalfAsFastAsFour) {
 TEST(Progress, TheSlowestCarStillCreepsOn) {
     RaceScenario s;
     s.start(1, "normal", "tetriss");
-    s.form.m_speed = 0.5f;
+    s.form.race.m_speed = 0.5f;
     for (int i = 0; i < 4; ++i) s.form.tmrGo_Timer();
-    EXPECT_EQ(s.form.m_lap, 4);
+    EXPECT_EQ(s.form.race.m_lap, 4);
 }
 
 TEST(Levels, IntervalsFallByFortyThenByTwoDownToTwo) {
     RaceScenario s;
     s.start(2, "normal", "tetriss");
-    std::vector<int> speeds{s.form.speed};
+    std::vector<int> speeds{s.form.race.speed};
     for (int level = 2; level <= 40; ++level) {
         s.form.levelup(false);
-        speeds.push_back(s.form.speed);
-        EXPECT_EQ(s.form.tmrRace.interval(), s.form.speed);
-        EXPECT_EQ(s.form.tmrWoosh.interval(), s.form.speed);
+        speeds.push_back(s.form.race.speed);
+        EXPECT_EQ(s.form.tmrRace.interval(), s.form.race.speed);
+        EXPECT_EQ(s.form.tmrWoosh.interval(), s.form.race.speed);
         if (level < 6) {
-            EXPECT_EQ(s.form.secondSpeed, 300);
+            EXPECT_EQ(s.form.race.secondSpeed, 300);
             EXPECT_FALSE(s.form.tmrScomp.enabled());
         } else {
             EXPECT_TRUE(s.form.tmrScomp.enabled());
-            EXPECT_EQ(s.form.tmrSrace.interval(), s.form.secondSpeed);
+            EXPECT_EQ(s.form.tmrSrace.interval(), s.form.race.secondSpeed);
         }
     }
     const std::vector<int> start{300, 260, 220, 180, 140, 100, 60, 58, 56};
@@ -82,9 +82,9 @@ TEST(Levels, IntervalsFallByFortyThenByTwoDownToTwo) {
     EXPECT_EQ(speeds[34], 4);
     EXPECT_EQ(speeds.back(), 2);
     // The second car's interval starts at the level-up to 6 and follows the same table.
-    EXPECT_EQ(s.form.levels, 40);
-    EXPECT_EQ(s.form.secondSpeed, 2);
-    EXPECT_EQ(s.form.points, [] {
+    EXPECT_EQ(s.form.race.levels, 40);
+    EXPECT_EQ(s.form.race.secondSpeed, 2);
+    EXPECT_EQ(s.form.race.points, [] {
         int p = 0;
         for (int level = 2; level <= 40; ++level) p += 20 * level;
         return p;
@@ -101,7 +101,7 @@ TEST(Levels, TetrissRaisesTheAmbienceAndNeverHasABonusRound) {
     for (int level = 2; level <= 10; ++level) s.form.levelup(false);
     EXPECT_EQ(amb.getFrequency(), 44100 + 9000);
     EXPECT_EQ(s.count("load sounds/tetriss/t_levelup.wav", at), 9);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
 }
 
 TEST(Levels, ArcadeStopsForTheBonusRoundAtLevelTenAndGoesOnWithTheCarRunning) {
@@ -109,22 +109,22 @@ TEST(Levels, ArcadeStopsForTheBonusRoundAtLevelTenAndGoesOnWithTheCarRunning) {
     s.start(2, "easy", "arcade");
     s.press(vk::Up);
     for (int level = 2; level <= 9; ++level) s.form.levelup(false);
-    const int speedBefore = s.form.speed;
+    const int speedBefore = s.form.race.speed;
     const auto at = s.mark();
     s.form.levelup(false);
-    EXPECT_EQ(s.form.levels, 10);
+    EXPECT_EQ(s.form.race.levels, 10);
     // The race stands still for the round, with the level change not yet finished.
-    EXPECT_EQ(s.form.speed, speedBefore);
+    EXPECT_EQ(s.form.race.speed, speedBefore);
     EXPECT_FALSE(s.form.tmrComp.enabled());
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.form.race.hasStarted);
     EXPECT_FALSE(s.looping(s.playerEngine()));
     ASSERT_TRUE(s.runUntil([&] { return s.form.tmrComp.enabled(); }, 300000));
-    EXPECT_EQ(s.form.levels, 10);
-    EXPECT_EQ(s.form.speed, speedBefore - 2);
+    EXPECT_EQ(s.form.race.levels, 10);
+    EXPECT_EQ(s.form.race.speed, speedBefore - 2);
     EXPECT_EQ(s.count("load sounds/levelup.wav", at), 1);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     // On "easy" below the second car's levels too, the car runs again as before the round.
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.form.tmrGo.enabled());
     EXPECT_TRUE(s.form.tmrAccelerate.enabled());
@@ -135,9 +135,9 @@ TEST(Points, TheHighScoreIsAnnouncedOncePerGameAndStoredAtItsEnd) {
     s.start(2, "normal", "arcade");
     s.form.highScore = 25;
     s.form.addPoints(10);
-    EXPECT_FALSE(s.form.newscore);
+    EXPECT_FALSE(s.form.race.newscore);
     s.form.addPoints(20);
-    EXPECT_TRUE(s.form.newscore);
+    EXPECT_TRUE(s.form.race.newscore);
     EXPECT_EQ(s.form.highScore, 30);
     for (int i = 0; i < 5; ++i) s.form.addPoints(10);
     EXPECT_EQ(s.form.highScore, 80);
@@ -148,40 +148,40 @@ TEST(Points, TheHighScoreIsAnnouncedOncePerGameAndStoredAtItsEnd) {
 TEST(Points, SumsStopAtTheLimitsInsteadOfRunningOver) {
     RaceScenario s;
     s.start(2, "normal", "tetriss");
-    s.form.points = 2147483647 - 15;
+    s.form.restoreScore(2147483647 - 15, s.form.race.m_lifes);
     s.form.addPoints(10);
-    EXPECT_EQ(s.form.points, 2147483647 - 5);
+    EXPECT_EQ(s.form.race.points, 2147483647 - 5);
     s.form.addPoints(10);
-    EXPECT_EQ(s.form.points, 2147483647);
+    EXPECT_EQ(s.form.race.points, 2147483647);
     EXPECT_EQ(s.form.highScore, 2147483647);
-    s.form.levels = 2147483647;
+    s.form.race.levels = 2147483647;
     s.form.levelup(false);
-    EXPECT_EQ(s.form.levels, 2147483647);
-    EXPECT_EQ(s.form.points, 2147483647);
-    s.form.stats.carsBlasted = 2147483647;
-    s.form.stats.lazerCollected = 32767;
+    EXPECT_EQ(s.form.race.levels, 2147483647);
+    EXPECT_EQ(s.form.race.points, 2147483647);
+    s.form.race.stats.carsBlasted = 2147483647;
+    s.form.race.stats.lazerCollected = 32767;
     s.form.player->inventory->addItem("lazer", 5);
-    EXPECT_EQ(s.form.stats.lazerCollected, 32767);
+    EXPECT_EQ(s.form.race.stats.lazerCollected, 32767);
     EXPECT_EQ(s.form.player->inventory->lazerRounds(), 5);
     s.form.player->inventory->addItem("lazer", 32767);
     EXPECT_EQ(s.form.player->inventory->lazerRounds(), 32767);
-    s.form.comp_crash();
-    EXPECT_EQ(s.form.stats.carsBlasted, 2147483647);
+    s.form.traffic.comp_crash();
+    EXPECT_EQ(s.form.race.stats.carsBlasted, 2147483647);
 }
 
 TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     RaceScenario s;
     s.start(4, "crazy", "arcade");
     s.form.tmrAccelerate.setEnabled(false);
-    s.form.m_lifes = 1;
+    s.form.restoreScore(s.form.race.points, 1);
     s.form.addPoints(730);
     s.platform.script = {uFor(2, 3), uFor(1, 4)};  // a car in the centre lane, where the player is
-    ASSERT_TRUE(s.runUntil([&] { return !s.form.game; }, 20000));
+    ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 20000));
     ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
-    EXPECT_EQ(s.form.endCause, "cars");
-    EXPECT_EQ(s.form.points, 730);  // the last crash costs no points
+    EXPECT_EQ(s.form.race.endCause, "cars");
+    EXPECT_EQ(s.form.race.points, 730);  // the last crash costs no points
     // The car is counted after it is judged: the report, written inside the crash, leaves it out.
-    EXPECT_EQ(s.form.stats.carsAvoided, 1);
+    EXPECT_EQ(s.form.race.stats.carsAvoided, 1);
     expectBackInTheMenu(s);
     EXPECT_TRUE(s.has("play sounds/speech/finalscore.wav once"));
     EXPECT_TRUE(s.has("play sounds/gameOver.wav once"));
@@ -196,7 +196,7 @@ TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     EXPECT_TRUE(contains(stats, "cars avoided: 0\r\n"));
     EXPECT_TRUE(contains(stats, "you lost the game as a result of a crash\r\n"));
     EXPECT_EQ(s.form.platform.settings().get("Kestrine", "zorvan", "highscore", "none"), "730");
-    EXPECT_EQ(s.form.m_lap, 0);
+    EXPECT_EQ(s.form.race.m_lap, 0);
     EXPECT_EQ(s.form.player->position, 0);
 }
 
@@ -210,10 +210,10 @@ TEST(GameOver, TheCarThatEndsTheGameIsJudgedBeforeItIsCounted) {
         RaceScenario s(seed);
         s.start(car, difficulty, "tetriss");
         s.form.tmrAccelerate.setEnabled(false);
-        ASSERT_TRUE(s.runUntil([&] { return !s.form.game; }, 3600000));
+        ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 3600000));
         ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
-        ASSERT_EQ(s.form.endCause, "cars");
-        const int arrived = s.form.stats.carsAvoided;
+        ASSERT_EQ(s.form.race.endCause, "cars");
+        const int arrived = s.form.race.stats.carsAvoided;
         EXPECT_GE(arrived, 3);
         EXPECT_TRUE(contains(s.folder.read("stats.txt"), "cars avoided: " + std::to_string(arrived - 1) + "\r\n"))
             << s.folder.read("stats.txt");
@@ -223,13 +223,12 @@ TEST(GameOver, TheCarThatEndsTheGameIsJudgedBeforeItIsCounted) {
 TEST(GameOver, TwoLifesLeftMeanACrashCostsOneLife) {
     RaceScenario s;
     s.start(2, "normal", "tetriss");
-    s.form.m_lifes = 2;
-    s.form.points = 100;
+    s.form.restoreScore(100, 2);
     s.platform.script = {uFor(2, 3), uFor(1, 4)};
-    ASSERT_TRUE(s.runUntil([&] { return s.form.stats.carsAvoided == 1; }, 20000));
-    EXPECT_TRUE(s.form.game);
-    EXPECT_EQ(s.form.m_lifes, 1);
-    EXPECT_EQ(s.form.points, 50);
+    ASSERT_TRUE(s.runUntil([&] { return s.form.race.stats.carsAvoided == 1; }, 20000));
+    EXPECT_TRUE(s.form.race.game);
+    EXPECT_EQ(s.form.race.m_lifes, 1);
+    EXPECT_EQ(s.form.race.points, 50);
     EXPECT_TRUE(s.has("play sounds/tetriss/t_hit.wav once"));
 }
 
@@ -238,17 +237,17 @@ TEST(Holes, AHoleInThePlayersLaneEndsTheGameWhateverTheLifes) {
     s.start(2, "normal", "arcade");
     s.form.tmrAccelerate.setEnabled(false);
     s.form.tmrComp.setEnabled(false);
-    ASSERT_EQ(s.form.m_lifes, 5);
+    ASSERT_EQ(s.form.race.m_lifes, 5);
     s.platform.script = {uFor(2, 3)};
     s.form.randomHole();
-    EXPECT_EQ(s.form.holeLane, 0);
+    EXPECT_EQ(s.form.race.holeLane, 0);
     EXPECT_EQ(s.form.tmrHole.interval(), 4000);
     EXPECT_TRUE(s.has("pan sounds/hWorning.wav 0"));
     const std::int64_t warned = s.now();
-    ASSERT_TRUE(s.runUntil([&] { return !s.form.game; }, 5000));
+    ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 5000));
     EXPECT_EQ(s.timeOf("play sounds/fallhole.wav once") - warned, 4000);
     ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
-    EXPECT_EQ(s.form.endCause, "hole");
+    EXPECT_EQ(s.form.race.endCause, "hole");
     expectBackInTheMenu(s);
     EXPECT_TRUE(s.has("play sounds/fallhole.wav once"));
     EXPECT_TRUE(s.has("play sounds/gameOver.wav once"));
@@ -263,13 +262,13 @@ TEST(Holes, AHoleInAnotherLaneDoesNothingAndItsWarningComesFromItsSide) {
     s.form.tmrComp.setEnabled(false);
     s.platform.script = {uFor(1, 3)};
     s.form.randomHole();
-    EXPECT_EQ(s.form.holeLane, -3);
+    EXPECT_EQ(s.form.race.holeLane, -3);
     EXPECT_EQ(s.form.tmrHole.interval(), 3000);
     EXPECT_TRUE(s.has("pan sounds/hWorning.wav -3000"));
     s.runFor(5000);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_FALSE(s.form.tmrHole.enabled());
-    EXPECT_EQ(s.form.m_lifes, 5);
+    EXPECT_EQ(s.form.race.m_lifes, 5);
 }
 
 TEST(Holes, KeysDuringTheFallDoNotEndTheGameTwice) {
@@ -283,8 +282,8 @@ TEST(Holes, KeysDuringTheFallDoNotEndTheGameTwice) {
     s.pressAt(vk::Enter, s.now() + 5100);
     s.pressAt(vk::letter('p'), s.now() + 5150);
     ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
-    EXPECT_EQ(s.form.endCause, "hole");
-    EXPECT_FALSE(s.form.pause);
+    EXPECT_EQ(s.form.race.endCause, "hole");
+    EXPECT_FALSE(s.form.race.pause);
     EXPECT_EQ(s.count("file stats.txt"), 1);
     EXPECT_EQ(s.count("play sounds/speech/exitPrompt.wav once"), 0);
 }
@@ -303,7 +302,7 @@ TEST_F(RaceKeys, SteeringWaitsForTheStartKeyAndStopsAtTheEdges) {
     s.press(vk::Left);
     EXPECT_EQ(s.form.player->position, 0);
     s.press(vk::Up);
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.form.tmrGo.enabled());
     const auto at = s.mark();
@@ -321,7 +320,7 @@ TEST_F(RaceKeys, SteeringWaitsForTheStartKeyAndStopsAtTheEdges) {
     EXPECT_EQ(s.form.player->position, 3);
     EXPECT_EQ(s.playerEngine().getPan(), 9000);
     s.press(vk::Down);  // stop
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.form.race.hasStarted);
     EXPECT_FALSE(s.looping(s.playerEngine()));
     EXPECT_FALSE(s.form.tmrGo.enabled());
 }
@@ -340,16 +339,16 @@ TEST(CrazyKeys, TheSteeringKeysAreSwapped) {
 TEST_F(RaceKeys, WhilePausedOnlyTheSpeakingKeysAndThePauseKeyWork) {
     s.press(vk::Up);
     s.press(vk::letter('p'));
-    EXPECT_TRUE(s.form.pause);
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.pause);
+    EXPECT_FALSE(s.form.race.hasStarted);
     EXPECT_FALSE(s.looping(s.playerEngine()));
     EXPECT_EQ(s.runningRaceTimers(), "");
     s.form.player->inventory->addItem("lazer", 5);
     for (int key : {vk::Left, vk::Right, vk::Up, vk::PageDown, vk::Ctrl, vk::Escape, vk::F5}) s.press(key);
     EXPECT_EQ(s.form.player->position, 0);
     EXPECT_EQ(s.form.player->inventory->inventoryIndex(), 0);
-    EXPECT_FALSE(s.form.inExitPrompt);
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
+    EXPECT_FALSE(s.form.race.hasStarted);
     auto at = s.mark();
     s.press(vk::letter('l'));
     s.runFor(50);  // "5" is being said
@@ -357,9 +356,9 @@ TEST_F(RaceKeys, WhilePausedOnlyTheSpeakingKeysAndThePauseKeyWork) {
     s.runFor(2000);
     EXPECT_EQ(s.spoken(at), (std::vector<std::string>{"5", "speech/level", "1"}));
     s.press(vk::letter('p'));
-    EXPECT_FALSE(s.form.pause);
+    EXPECT_FALSE(s.form.race.pause);
     // The car runs again as before the pause, with its road events.
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.form.tmrGo.enabled());
     EXPECT_TRUE(s.form.tmrAccelerate.enabled());
@@ -388,12 +387,12 @@ TEST_F(RaceKeys, PauseExitPromptAndGameOverSilenceBothSpeechChannels) {
     s.pressAt(vk::Left, s.now() + 300);
     s.press(vk::Escape);
     expectBothStopped(at, "exit prompt");
-    ASSERT_TRUE(s.form.game);
+    ASSERT_TRUE(s.form.race.game);
 
     at = speakOnBoth();
-    s.form.m_lifes = 1;
+    s.form.restoreScore(s.form.race.points, 1);
     ASSERT_TRUE(s.runUntil([&] {
-        if (s.form.game) s.form.crashIntoCar();  // the last life: the game ends in here
+        if (s.form.race.game) s.form.crashIntoCar();  // the last life: the game ends in here
         return s.form.menus.mainMenuActive;
     }));
     expectBothStopped(at, "game over");
@@ -423,9 +422,9 @@ TEST_F(RaceKeys, StoppingTheRaceTwiceIsHarmlessAndOneResumeBringsItBack) {
     s.form.stopgame();
     s.form.stopgame();
     EXPECT_EQ(s.runningRaceTimers(), "");
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.form.race.hasStarted);
     s.form.resumeGame();
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.form.tmrComp.enabled());
 }
@@ -435,7 +434,7 @@ TEST_F(RaceKeys, ACarStoppedBeforeThePauseStaysStopped) {
     s.press(vk::Down);
     s.press(vk::letter('p'));
     s.press(vk::letter('p'));
-    EXPECT_FALSE(s.form.hasStarted);
+    EXPECT_FALSE(s.form.race.hasStarted);
     EXPECT_FALSE(s.looping(s.playerEngine()));
     EXPECT_FALSE(s.form.tmrGo.enabled());
 }
@@ -444,26 +443,26 @@ TEST_F(RaceKeys, AnyKeyButEnterAtTheExitPromptResumesAndDoesNothingElse) {
     s.press(vk::Up);
     s.pressAt(vk::Left, s.now() + 700);
     s.press(vk::Escape);
-    EXPECT_FALSE(s.form.inExitPrompt);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_EQ(s.form.player->position, 0);
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     EXPECT_TRUE(s.looping(s.playerEngine()));
     EXPECT_TRUE(s.has("play sounds/speech/exitPrompt.wav once"));
     s.pressAt(vk::Escape, s.now() + 300);
     s.press(vk::Escape);
-    EXPECT_TRUE(s.form.game);
-    EXPECT_FALSE(s.form.inExitPrompt);
+    EXPECT_TRUE(s.form.race.game);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
 }
 
 TEST_F(RaceKeys, EnterAtTheExitPromptRecordsTheGameAndGoesBackToTheMenu) {
     s.form.highScore = 100;
     s.form.addPoints(450);
-    s.form.stats.carsAvoided = 7;
+    s.form.race.stats.carsAvoided = 7;
     s.pressAt(vk::Enter, s.now() + 400);
     s.press(vk::Escape);
     expectBackInTheMenu(s);
-    EXPECT_EQ(s.form.endCause, "escape");
+    EXPECT_EQ(s.form.race.endCause, "escape");
     EXPECT_EQ(s.form.player, nullptr);
     EXPECT_EQ(s.form.platform.settings().get("Kestrine", "zorvan", "highscore", "none"), "450");
     const std::string ls = s.folder.read("ls.dat");
@@ -502,9 +501,8 @@ TEST_F(RaceKeys, TheAmbienceKeysWorkOnlyInTheTetrissTheme) {
 }
 
 TEST_F(RaceKeys, TheSpokenReportsQueueTheirWordsAndNumbers) {
-    s.form.points = 1250;
-    s.form.levels = 3;
-    s.form.m_lifes = 4;
+    s.form.restoreScore(1250, 4);
+    s.form.race.levels = 3;
     auto at = s.mark();
     s.press(vk::Shift);
     s.runFor(3000);

@@ -136,24 +136,24 @@ TEST(VolumeKeys, WorkRacingAndPausedButTheExitPromptTakesThemAsAnyKey) {
     auto at = s.mark();
     s.press(vk::F9);
     EXPECT_TRUE(s.has("group music -300", at)) << s.dump(at);
-    EXPECT_TRUE(s.form.game);
-    EXPECT_FALSE(s.form.pause);
+    EXPECT_TRUE(s.form.race.game);
+    EXPECT_FALSE(s.form.race.pause);
 
     s.press('P');
-    ASSERT_TRUE(s.form.pause);
+    ASSERT_TRUE(s.form.race.pause);
     at = s.mark();
     s.press(vk::F11);
     EXPECT_TRUE(s.has("group master -300", at));
-    EXPECT_TRUE(s.form.pause);
+    EXPECT_TRUE(s.form.race.pause);
     s.press('P');
-    ASSERT_FALSE(s.form.pause);
+    ASSERT_FALSE(s.form.race.pause);
 
     s.pressAt(vk::F10, s.now() + 300);
     at = s.mark();
     s.press(vk::Escape);
     // F10 answered the prompt as any key but Enter does: the race goes on, the music as it was.
-    EXPECT_FALSE(s.form.inExitPrompt);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_FALSE(s.form.race.inExitPrompt);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_EQ(s.countPrefix("group ", at), 0) << s.dump(at);
     EXPECT_EQ(musicLevel(s), -300);
 }
@@ -189,12 +189,12 @@ TEST(VolumeKeys, AKeyMappedToAGameActionKeepsItInTheRaceAndIsAssignedWhenRemappi
     s.press(vk::Enter);
     s.press(vk::Down);
     s.press(vk::Enter);
-    ASSERT_TRUE(s.form.game);
+    ASSERT_TRUE(s.form.race.game);
     at = s.mark();
     s.press(vk::F12);
-    EXPECT_TRUE(s.form.hasStarted);
+    EXPECT_TRUE(s.form.race.hasStarted);
     s.press(vk::F9);
-    EXPECT_TRUE(s.form.pause);
+    EXPECT_TRUE(s.form.race.pause);
     s.press(vk::F10);
     EXPECT_EQ(s.countPrefix("group ", at), 1) << s.dump(at);
     EXPECT_EQ(musicLevel(s), 0);

@@ -21,7 +21,7 @@ TEST_F(GameRecordsTest, PointsGoIntoTheListOfTheDifficultyPlayed) {
     g.folder.write("ls.dat", before);
     g.form.menus.difficulty = "normal";
     EXPECT_EQ(scores().addToTopTen(75), 3);
-    EXPECT_EQ(g.form.stats.earnedPosition, 3);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 3);
     EXPECT_EQ(g.folder.read("ls.dat"), lsDatWith({500}, {90, 80, 75, 70}, {1000}));
 
     // Equal points go below the score they equal.
@@ -35,10 +35,10 @@ TEST_F(GameRecordsTest, PointsGoIntoTheListOfTheDifficultyPlayed) {
 
 TEST_F(GameRecordsTest, NoPlaceLeavesTheFileAndTheEarnedPositionAlone) {
     g.form.menus.difficulty = "easy";
-    g.form.stats.earnedPosition = 4;  // of an earlier game: not this one's to change
+    g.form.race.stats.earnedPosition = 4;  // of an earlier game: not this one's to change
     const auto at = g.mark();
     EXPECT_EQ(scores().addToTopTen(0), 0);  // 0 is not above the zeros of an empty list
-    EXPECT_EQ(g.form.stats.earnedPosition, 4);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 4);
     EXPECT_FALSE(lsDatRewritten(at));
 
     g.form.menus.difficulty = "";  // no difficulty was ever chosen
@@ -46,7 +46,7 @@ TEST_F(GameRecordsTest, NoPlaceLeavesTheFileAndTheEarnedPositionAlone) {
     EXPECT_FALSE(lsDatRewritten(at));
 
     scores().clearEarnedPosition();
-    EXPECT_EQ(g.form.stats.earnedPosition, 0);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 0);
 }
 
 TEST_F(GameRecordsTest, MissingListReadsAsZerosAndIsWrittenFresh) {
@@ -74,13 +74,13 @@ TEST_F(GameRecordsTest, ListThatCannotBeReadOrWrittenIsKept) {
 
     g.platform.flakyFiles().unreadable.insert("ls.dat");
     EXPECT_EQ(scores().addToTopTen(450), 0);
-    EXPECT_EQ(g.form.stats.earnedPosition, 0);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 0);
     EXPECT_EQ(g.folder.read("ls.dat"), before);
 
     g.platform.flakyFiles().unreadable.clear();
     g.platform.flakyFiles().unwritable.insert("ls.dat");
     EXPECT_EQ(scores().addToTopTen(450), 0);
-    EXPECT_EQ(g.form.stats.earnedPosition, 0);  // a place the file does not hold
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 0);  // a place the file does not hold
     EXPECT_EQ(g.folder.read("ls.dat"), before);
 
     g.platform.flakyFiles().unwritable.clear();
@@ -113,21 +113,21 @@ TEST_F(GameRecordsTest, HighScoreCheckAndSave) {
     EXPECT_TRUE(scores().checkHighScore(101));
     EXPECT_EQ(g.form.highScore, 101);
 
-    g.form.points = 150;
+    g.form.restoreScore(150, g.form.race.m_lifes);
     g.form.saveHighScore();
     EXPECT_EQ(g.storedHighScore(), "150");
     EXPECT_EQ(g.form.highScore, 150);
 
     // The record was beaten at 500, then two crashes cost 100: the record stays 500.
     g.form.highScore = 500;
-    g.form.points = 400;
+    g.form.restoreScore(400, g.form.race.m_lifes);
     g.form.saveHighScore();
     EXPECT_EQ(g.storedHighScore(), "500");
 }
 
 TEST_F(GameRecordsTest, RefusedHighScoreEndsTheProgramWithAMessageBox) {
     g.platform.flakySettings().refuseSet = true;
-    g.form.points = 700;
+    g.form.restoreScore(700, g.form.race.m_lifes);
     EXPECT_FALSE(g.guarded([&] { g.form.saveHighScore(); }));
     EXPECT_EQ(g.exitStatus, 1);
     EXPECT_TRUE(g.has("msgbox \"dll error!\" \"can't save new high score\""));
@@ -137,23 +137,22 @@ TEST_F(GameRecordsTest, RefusedHighScoreEndsTheProgramWithAMessageBox) {
 // ---- statistics report -----------------------------------------------------------------------
 
 void playedGame(MainForm& form, std::int32_t points, std::int32_t levels) {
-    form.points = points;
-    form.levels = levels;
-    form.m_lifes = 2;
+    form.restoreScore(points, 2);
+    form.race.levels = levels;
     form.mode = "arcade";
     form.menus.selectedCarType = 2;
-    form.stats = GameStats{};
-    form.stats.carsAvoided = 14;
-    form.stats.lazerCollected = 3;
-    form.stats.lazerUsed = 1;
-    form.stats.carsBlasted = 1;
+    form.race.stats = GameStats{};
+    form.race.stats.carsAvoided = 14;
+    form.race.stats.lazerCollected = 3;
+    form.race.stats.lazerUsed = 1;
+    form.race.stats.carsBlasted = 1;
 }
 
 TEST_F(GameRecordsTest, ReportGoesOnTopOfTheWholeHistory) {
     const std::string history = "an earlier report\r\nwith two lines\r\n";
     g.folder.write("stats.txt", history);
     playedGame(g.form, 120, 3);
-    g.form.stats.earnedPosition = 3;
+    g.form.race.stats.earnedPosition = 3;
     ASSERT_TRUE(scores().writeStatsReport("hole"));
     const std::string first = g.folder.read("stats.txt");
     ASSERT_EQ(first.substr(first.size() - history.size()), history);
@@ -214,9 +213,9 @@ TEST_F(GameRecordsTest, HistorySurvivesAReadOrWriteThatFails) {
 TEST_F(GameRecordsTest, MainFormEntriesOfTheGameEndUseTheRecords) {
     g.form.menus.difficulty = "normal";
     playedGame(g.form, 65, 2);
-    g.form.endCause = "cars";
-    g.form.addToTopTen(g.form.points);
-    EXPECT_EQ(g.form.stats.earnedPosition, 1);
+    g.form.race.endCause = "cars";
+    g.form.addToTopTen(g.form.race.points);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 1);
     g.form.writeStatsReport();
     const std::string text = g.folder.read("stats.txt");
     EXPECT_NE(text.find("final score: 65 ; this earns position 1 in local top ten\r\n"), std::string::npos);
@@ -237,7 +236,7 @@ void startEasyGame(RecordsGame& g, const std::string& highScore) {
     g.press(vk::Enter);  // car type 1
     g.press(vk::Enter);  // "easy"
     g.runFor(500);
-    ASSERT_TRUE(g.form.game) << g.dump();
+    ASSERT_TRUE(g.form.race.game) << g.dump();
 }
 
 // Equal is not beaten: a game that only reaches the all-time high score hears no
@@ -248,13 +247,13 @@ TEST(GameEnd, AScoreThatOnlyTiesTheHighScoreIsNotANewOne) {
     if (::testing::Test::HasFatalFailure()) return;
     g.form.addPoints(20);
     g.form.addPoints(10);
-    EXPECT_EQ(g.form.points, 30);
-    EXPECT_FALSE(g.form.newscore);
+    EXPECT_EQ(g.form.race.points, 30);
+    EXPECT_FALSE(g.form.race.newscore);
     EXPECT_EQ(g.form.highScore, 30);
     g.sim.pressKey(vk::Enter, g.sim.nowMs() + 300);
     g.press(vk::Escape);
-    ASSERT_FALSE(g.form.game) << g.dump();
-    EXPECT_FALSE(g.form.newscore);
+    ASSERT_FALSE(g.form.race.game) << g.dump();
+    EXPECT_FALSE(g.form.race.newscore);
     EXPECT_EQ(g.sim.settings().get("Kestrine", "zorvan", "highscore", "none"), "30");
     for (const std::string& line : g.sim.lines())
         EXPECT_EQ(line.find("play sounds/highscore.wav"), std::string::npos) << line;
@@ -264,16 +263,16 @@ TEST(GameEnd, EnterAtTheExitPromptRecordsTheGame) {
     RecordsGame g;
     startEasyGame(g, "20");
     if (::testing::Test::HasFatalFailure()) return;
-    EXPECT_EQ(g.form.stats.earnedPosition, 0);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 0);
 
     g.form.addPoints(30);
-    EXPECT_TRUE(g.form.newscore);
+    EXPECT_TRUE(g.form.race.newscore);
     g.sim.pressKey(vk::Enter, g.sim.nowMs() + 300);
     g.press(vk::Escape);
-    ASSERT_FALSE(g.form.game) << g.dump();
+    ASSERT_FALSE(g.form.race.game) << g.dump();
     EXPECT_TRUE(g.form.menus.mainMenuActive);
 
-    EXPECT_EQ(g.form.stats.earnedPosition, 1);
+    EXPECT_EQ(g.form.race.stats.earnedPosition, 1);
     EXPECT_EQ(g.folder.read("ls.dat"), lsDatWith({30}, {}, {}));
     EXPECT_EQ(g.sim.settings().get("Kestrine", "zorvan", "highscore", "none"), "30");
     const std::string stats = g.folder.read("stats.txt");

@@ -266,8 +266,8 @@ TEST_F(TopTenMenuTest, KeysDuringTheResetConfirmationStartNothing) {
 
 TEST_F(TopTenMenuTest, ResetHighScoreIsNotBroughtBackByClosingTheWindow) {
     // The last game beat the record: its points wait in `points` with `newscore` set.
-    g.form.points = 900;
-    g.form.newscore = true;
+    g.form.restoreScore(900, g.form.race.m_lifes);
+    g.form.race.newscore = true;
     g.form.saveHighScore();
     ASSERT_EQ(g.storedHighScore(), "900");
     openTopTenMenu();

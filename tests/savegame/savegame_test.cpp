@@ -33,9 +33,9 @@ struct Snapshot {
     const car* player;
 
     explicit Snapshot(const MainForm& f)
-        : levels(f.levels), points(f.points), speed(f.speed), secondSpeed(f.secondSpeed), lifes(f.m_lifes),
-          carType(f.menus.selectedCarType), mode(f.mode), difficulty(f.menus.difficulty), carSpeed(f.m_speed),
-          stats(f.stats), game(f.game), hasSaved(f.hasSaved), mainMenuActive(f.menus.mainMenuActive),
+        : levels(f.race.levels), points(f.race.points), speed(f.race.speed), secondSpeed(f.race.secondSpeed), lifes(f.race.m_lifes),
+          carType(f.menus.selectedCarType), mode(f.mode), difficulty(f.menus.difficulty), carSpeed(f.race.m_speed),
+          stats(f.race.stats), game(f.race.game), hasSaved(f.race.hasSaved), mainMenuActive(f.menus.mainMenuActive),
           raceBank(f.sound.race.ambience != nullptr), player(f.player.get()) {}
 
     bool operator==(const Snapshot& o) const {
@@ -53,21 +53,20 @@ void startShapedGame(RaceScenario& s) {
     ASSERT_TRUE(s.startThroughMenus(3, 3, true));
     MainForm& f = s.form;
     f.tmrAccelerate.setEnabled(false);
-    f.levels = 17;
-    f.points = 12345;
-    f.m_lifes = 3;
-    f.speed = 30;
-    f.secondSpeed = 40;
-    f.ajustTimers(f.secondSpeed);
-    f.m_speed = 2.3f;
+    f.race.levels = 17;
+    f.restoreScore(12345, 3);
+    f.race.speed = 30;
+    f.race.secondSpeed = 40;
+    f.ajustTimers(f.race.secondSpeed);
+    f.race.m_speed = 2.3f;
     f.player->addItemToInventory("lazer", 10);
     f.player->addItemToInventory("brakes", 3);
     f.player->addItemToInventory("er", 2);
-    f.stats.carsAvoided = 77;
-    f.stats.carsBlasted = 5;
-    f.stats.lazerUsed = 4;
-    f.stats.brakesUsed = 2;
-    f.stats.repairsUsed = 1;
+    f.race.stats.carsAvoided = 77;
+    f.race.stats.carsBlasted = 5;
+    f.race.stats.lazerUsed = 4;
+    f.race.stats.brakesUsed = 2;
+    f.race.stats.repairsUsed = 1;
 }
 
 // Escape and Enter at the exit prompt: the game ends and the main menu opens.
@@ -75,7 +74,7 @@ void leaveToMenu(RaceScenario& s) {
     s.pressAt(vk::Enter, s.now() + 300);
     s.press(vk::Escape);
     ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
-    ASSERT_FALSE(s.form.game);
+    ASSERT_FALSE(s.form.race.game);
 }
 
 // Makes the next rewrite of `file` fail: the temporary file it is written through cannot be made.
@@ -92,77 +91,77 @@ TEST(SaveAndLoad, ALoadedGameResumesWhereItWasSavedWithTheCarStanding) {
     startShapedGame(s);
     const auto saveAt = s.mark();
     s.press(vk::F2);
-    EXPECT_TRUE(s.form.hasSaved);
+    EXPECT_TRUE(s.form.race.hasSaved);
     EXPECT_TRUE(s.has("file savegame.dat", saveAt));
     EXPECT_TRUE(s.has("play sounds/speech/saved.wav once", saveAt));
     EXPECT_FALSE(s.has("load sounds/err.wav", saveAt));
     EXPECT_TRUE(isSaveId(storedId(s.form)));
-    EXPECT_TRUE(s.form.game) << "the race goes on";
+    EXPECT_TRUE(s.form.race.game) << "the race goes on";
 
     leaveToMenu(s);
-    EXPECT_NE(s.form.stats.earnedPosition, 0) << "the left game took a place in the top ten";
+    EXPECT_NE(s.form.race.stats.earnedPosition, 0) << "the left game took a place in the top ten";
     // The menus change the theme and the choices before the load.
     s.press(vk::F5);
     ASSERT_EQ(s.form.mode, "tetriss");
     s.form.menus.difficulty = "easy";
     s.form.menus.selectedCarType = 1;
-    s.form.m_speed = 2.0f;
-    s.form.levels = 1;
-    s.form.points = 0;
+    s.form.race.m_speed = 2.0f;
+    s.form.race.levels = 1;
+    s.form.restoreScore(0, s.form.race.m_lifes);
 
     const auto loadAt = s.mark();
     s.press(vk::F2);
     MainForm& f = s.form;
-    ASSERT_TRUE(f.game) << s.dump(loadAt);
+    ASSERT_TRUE(f.race.game) << s.dump(loadAt);
     EXPECT_TRUE(s.has("play sounds/speech/loaded.wav once", loadAt));
     EXPECT_FALSE(s.has("load sounds/err.wav", loadAt));
     EXPECT_FALSE(f.menus.mainMenuActive);
     EXPECT_TRUE(f.sound.menu.music == nullptr) << "the menu bank is let go";
     EXPECT_TRUE(f.sound.race.ambience != nullptr);
 
-    EXPECT_EQ(f.levels, 17);
-    EXPECT_EQ(f.points, 12345);
-    EXPECT_EQ(f.m_lifes, 3);
-    EXPECT_EQ(f.speed, 30);
-    EXPECT_EQ(f.secondSpeed, 40);
+    EXPECT_EQ(f.race.levels, 17);
+    EXPECT_EQ(f.race.points, 12345);
+    EXPECT_EQ(f.race.m_lifes, 3);
+    EXPECT_EQ(f.race.speed, 30);
+    EXPECT_EQ(f.race.secondSpeed, 40);
     EXPECT_EQ(f.tmrRace.interval(), 30);
     EXPECT_EQ(f.tmrWoosh.interval(), 30);
     EXPECT_EQ(f.tmrSrace.interval(), 40);
     EXPECT_EQ(f.mode, "arcade");
     EXPECT_EQ(f.menus.difficulty, "crazy");
-    EXPECT_EQ(f.m_speed, 2.3f);
+    EXPECT_EQ(f.race.m_speed, 2.3f);
     EXPECT_EQ(f.menus.selectedCarType, 3);
     EXPECT_EQ(f.player->inventory->lazerRounds(), 10);
     EXPECT_EQ(f.player->inventory->brakes(), 3);
     EXPECT_EQ(f.player->inventory->enginRepare(), 2);
-    EXPECT_EQ(f.stats.carsAvoided, 77);
-    EXPECT_EQ(f.stats.carsBlasted, 5);
-    EXPECT_EQ(f.stats.lazerUsed, 4);
-    EXPECT_EQ(f.stats.brakesUsed, 2);
-    EXPECT_EQ(f.stats.repairsUsed, 1);
-    EXPECT_EQ(f.stats.lazerCollected, 10);
-    EXPECT_EQ(f.stats.brakesCollected, 3);
-    EXPECT_EQ(f.stats.repairsCollected, 2);
-    EXPECT_EQ(f.stats.earnedPosition, 0);
+    EXPECT_EQ(f.race.stats.carsAvoided, 77);
+    EXPECT_EQ(f.race.stats.carsBlasted, 5);
+    EXPECT_EQ(f.race.stats.lazerUsed, 4);
+    EXPECT_EQ(f.race.stats.brakesUsed, 2);
+    EXPECT_EQ(f.race.stats.repairsUsed, 1);
+    EXPECT_EQ(f.race.stats.lazerCollected, 10);
+    EXPECT_EQ(f.race.stats.brakesCollected, 3);
+    EXPECT_EQ(f.race.stats.repairsCollected, 2);
+    EXPECT_EQ(f.race.stats.earnedPosition, 0);
 
-    EXPECT_FALSE(f.hasSaved);
-    EXPECT_FALSE(f.hasStarted);
+    EXPECT_FALSE(f.race.hasSaved);
+    EXPECT_FALSE(f.race.hasStarted);
     EXPECT_FALSE(f.tmrGo.enabled());
     EXPECT_FALSE(s.looping(s.playerEngine()));
-    EXPECT_EQ(f.m_lap, 0);
-    EXPECT_TRUE(f.skidding);
+    EXPECT_EQ(f.race.m_lap, 0);
+    EXPECT_TRUE(f.race.skidding);
     EXPECT_EQ(f.tmrAccelerate.interval(), 12000);
     EXPECT_TRUE(f.tmrComp.enabled());
     EXPECT_FALSE(f.tmrScomp.enabled());
 
     // The player starts the car and the race runs on.
     s.press(f.keyMap.kstart);
-    EXPECT_TRUE(f.hasStarted);
+    EXPECT_TRUE(f.race.hasStarted);
     EXPECT_TRUE(f.tmrGo.enabled());
     EXPECT_TRUE(s.looping(s.playerEngine()));
     // Items picked up later add to the restored counts.
     f.player->addItemToInventory("lazer", 5);
-    EXPECT_EQ(f.stats.lazerCollected, 15);
+    EXPECT_EQ(f.race.stats.lazerCollected, 15);
 }
 
 TEST(SaveAndLoad, TheThemeAndTheBackgroundLoopOfATetrissGameComeBack) {
@@ -176,10 +175,10 @@ TEST(SaveAndLoad, TheThemeAndTheBackgroundLoopOfATetrissGameComeBack) {
     s.press(vk::F5);
     ASSERT_EQ(s.form.mode, "arcade");
     s.press(vk::F2);
-    ASSERT_TRUE(s.form.game);
+    ASSERT_TRUE(s.form.race.game);
     EXPECT_EQ(s.form.mode, "tetriss");
     EXPECT_EQ(s.form.menus.difficulty, "easy");
-    EXPECT_EQ(s.form.levels, 4);
+    EXPECT_EQ(s.form.race.levels, 4);
     EXPECT_EQ(s.form.sound.race.ambience->getFrequency(), 44100 + 3000);
     EXPECT_TRUE(s.looping(*s.form.sound.race.ambience));
 }
@@ -202,23 +201,23 @@ TEST(SaveAndLoad, OneSavePerLevelAndAFailedOneMayBeTriedAgain) {
     // The next level may be saved again, also paused. This time the file cannot be written:
     // the error sound, the old saved game untouched, and the player may try again.
     s.form.levelup(false);
-    EXPECT_FALSE(s.form.hasSaved);
+    EXPECT_FALSE(s.form.race.hasSaved);
     s.press(s.form.keyMap.kpause);
-    ASSERT_TRUE(s.form.pause);
+    ASSERT_TRUE(s.form.race.pause);
     {
         BlockedWrite blocked(s.folder.game() / "savegame.dat");
         at = s.mark();
         s.press(vk::F2);
         EXPECT_TRUE(s.has("play sounds/err.wav once", at));
         EXPECT_FALSE(s.has("load sounds/speech/saved.wav", at));
-        EXPECT_FALSE(s.form.hasSaved);
+        EXPECT_FALSE(s.form.race.hasSaved);
         EXPECT_EQ(s.folder.read("savegame.dat"), first);
         EXPECT_EQ(storedId(s.form), firstId);
     }
     at = s.mark();
     s.press(vk::F2);
     EXPECT_TRUE(s.has("play sounds/speech/saved.wav once", at));
-    EXPECT_TRUE(s.form.hasSaved);
+    EXPECT_TRUE(s.form.race.hasSaved);
     EXPECT_NE(s.folder.read("savegame.dat"), first);
     EXPECT_NE(storedId(s.form), firstId);
     EXPECT_EQ(decryptString(s.folder.read("savegame.dat").substr(0, 9), "4718250"), storedId(s.form));
@@ -231,22 +230,22 @@ TEST(SaveAndLoad, AStoreThatRefusesTheIdentityLeavesTheOldSavedGameLoadable) {
     const std::string first = s.folder.read("savegame.dat");
     const std::string firstId = storedId(s.form);
     s.form.levelup(false);
-    s.form.points += 1000;
+    s.form.restoreScore(s.form.race.points + 1000, s.form.race.m_lifes);
     {
         BlockedWrite blocked(s.folder.settings() / "Kestrine.ini");
         const auto at = s.mark();
         s.press(vk::F2);
         EXPECT_TRUE(s.has("play sounds/err.wav once", at));
         EXPECT_FALSE(s.has("load sounds/speech/saved.wav", at));
-        EXPECT_FALSE(s.form.hasSaved);
+        EXPECT_FALSE(s.form.race.hasSaved);
         EXPECT_EQ(storedId(s.form), firstId);
         EXPECT_EQ(s.folder.read("savegame.dat"), first) << "the old file was put back";
     }
     leaveToMenu(s);
     s.press(vk::F2);
-    ASSERT_TRUE(s.form.game);
-    EXPECT_EQ(s.form.levels, 17);
-    EXPECT_EQ(s.form.points, 12345);
+    ASSERT_TRUE(s.form.race.game);
+    EXPECT_EQ(s.form.race.levels, 17);
+    EXPECT_EQ(s.form.race.points, 12345);
 }
 
 TEST(SaveAndLoad, MainMenuEntryTwoLoadsAndAFileFromAnotherSaveIsRefused) {
@@ -271,8 +270,8 @@ TEST(SaveAndLoad, MainMenuEntryTwoLoadsAndAFileFromAnotherSaveIsRefused) {
     s.press(vk::Down);
     at = s.mark();
     s.press(vk::Enter);
-    ASSERT_TRUE(s.form.game) << s.dump(at);
-    EXPECT_EQ(s.form.levels, 18);
+    ASSERT_TRUE(s.form.race.game) << s.dump(at);
+    EXPECT_EQ(s.form.race.levels, 18);
 }
 
 TEST(SaveAndLoad, WithoutAnIdentityInTheStoreNoFileLoads) {
@@ -300,7 +299,7 @@ TEST(SaveAndLoad, WithoutAnIdentityInTheStoreNoFileLoads) {
     // With both in place it loads.
     s.folder.write("savegame.dat", formatSavedGame("123456789", game));
     s.press(vk::F2);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_EQ(s.form.menus.difficulty, "normal");
     s.form.releaseRace();
 }
@@ -336,14 +335,13 @@ TEST(SaveAndLoad, ADamagedFileLeavesTheStateAsItWas) {
     ASSERT_TRUE(s.load());
     ASSERT_TRUE(s.form.platform.settings().set("Kestrine", "zorvan", "sgid", id));
     // What the last game left in memory, which a refused load must not touch.
-    s.form.levels = 4;
-    s.form.points = 999;
-    s.form.m_lifes = 2;
+    s.form.race.levels = 4;
+    s.form.restoreScore(999, 2);
     s.form.mode = "tetriss";
     s.form.menus.difficulty = "easy";
     s.form.menus.selectedCarType = 2;
-    s.form.m_speed = 4.0f;
-    s.form.stats.carsAvoided = 12;
+    s.form.race.m_speed = 4.0f;
+    s.form.race.stats.carsAvoided = 12;
     const Snapshot before(s.form);
     for (const Case& c : cases) {
         s.folder.write("savegame.dat", c.file);
@@ -356,9 +354,9 @@ TEST(SaveAndLoad, ADamagedFileLeavesTheStateAsItWas) {
     // The same pieces put together rightly load.
     s.folder.write("savegame.dat", identity + settings + progress + inventory + stats);
     s.press(vk::F2);
-    ASSERT_TRUE(s.form.game);
-    EXPECT_EQ(s.form.points, 12345);
-    EXPECT_EQ(s.form.m_speed, 2.3f);
+    ASSERT_TRUE(s.form.race.game);
+    EXPECT_EQ(s.form.race.points, 12345);
+    EXPECT_EQ(s.form.race.m_speed, 2.3f);
     s.form.releaseRace();
 }
 
@@ -370,11 +368,11 @@ TEST(SaveAndLoad, F2IsIgnoredWhileAMenuPromptIsPlayedToItsEnd) {
     const auto at = s.mark();
     s.pressAt(vk::F2, s.now() + 20);
     s.press(vk::F5);  // the theme is said with the menus waiting
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     EXPECT_TRUE(s.form.menus.mainMenuActive);
     EXPECT_FALSE(s.has("load sounds/speech/loaded.wav", at));
     s.press(vk::F2);
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
 }
 
 TEST(SaveAndLoad, TheSaveIdentityIsNineDigitsDrawnAnewEachTime) {

@@ -100,8 +100,8 @@ protected:
             } catch (const ProgramEnd&) {
             }
             driver.join();
-            paused_ = form.pause;
-            racing_ = form.game;
+            paused_ = form.race.pause;
+            racing_ = form.race.game;
             lane_ = form.player ? form.player->position : -99;
         }
         std::ifstream in(options.logPath);

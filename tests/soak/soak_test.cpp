@@ -87,7 +87,7 @@ Played soak(int car, int difficulty, bool arcade, std::int64_t budgetMs) {
             while (spent + (sim.nowMs() - begin) < budgetMs) {
                 const std::int64_t before = sim.nowMs();
                 form.loop.pump();
-                if (form.game) {
+                if (form.race.game) {
                     if (!pilot) {
                         ++run.races;
                         pilot.emplace(sim, steering);

@@ -98,8 +98,8 @@ TEST(Leaving, ClosingTheWindowSavesTheKeyMapAndABeatenHighScore) {
     Scenario s;
     ASSERT_TRUE(s.load());
     s.folder.write("keys.dat", "");
-    s.form.points = 777;
-    s.form.newscore = true;
+    s.form.restoreScore(777, s.form.race.m_lifes);
+    s.form.race.newscore = true;
     s.platform.pressKey(0, s.now() + 10);
     s.runFor(100);
     EXPECT_EQ(s.exitStatus, 0);

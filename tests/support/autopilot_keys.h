@@ -54,15 +54,15 @@ inline std::string autopilotKeyScript(const std::filesystem::path& folder, std::
     };
     if (!runUnlessEnded(ended, nullptr, [&] { form.Form_Load(); })) return error = "the game ended at start", "";
     for (int key : {vk::F5, vk::Enter, vk::Down, vk::Enter, vk::Down, vk::Enter}) press(key);
-    if (!form.game) return error = "no race started", "";
+    if (!form.race.game) return error = "no race started", "";
     Autopilot pilot(sim, {});
     runUnlessEnded(ended, nullptr, [&] {
         const std::int64_t limit = sim.nowMs() + 20 * 60 * 1000;
-        while (form.game && sim.nowMs() < limit) {
+        while (form.race.game && sim.nowMs() < limit) {
             const std::int64_t end = sim.nowMs() + 1;
             while (sim.nowMs() < end) form.loop.pump();
             pilot.step();
-            if (form.points >= 1200 && form.tmrComp.enabled()) {
+            if (form.race.points >= 1200 && form.tmrComp.enabled()) {
                 sim.pressKey(vk::Enter, sim.nowMs() + 300);
                 sim.pressKey(vk::Escape, sim.nowMs());
                 break;
