@@ -242,7 +242,6 @@ void MainForm::confirmExit() {
         sound.unloadGameSounds();
         sound.loadMenuSounds();
         menus.showMainMenu();
-        menus.mainMenuActive = true;
     } else {
         inExitPrompt = false;
         resumeGame();

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
+// The race's fields still come from the main form.
 #include "game/main_form.h"
+#include "menus/menus.h"
+#include "menus/program_hooks.h"
 #include "records/stats_report.h"
 
 namespace zorvan {
-
-// The end of a game, as the race calls it.
-void MainForm::addToTopTen(std::int32_t gamePoints) { localScores.addToTopTen(gamePoints); }
-void MainForm::writeStatsReport() { localScores.writeStatsReport(endCause); }
 
 std::optional<std::string_view> LocalScores::DataFile::content() const {
     if (state == FileState::Read) return std::string_view(bytes);
@@ -19,11 +18,11 @@ std::optional<std::string_view> LocalScores::DataFile::content() const {
 // A file that is there but cannot be read is kept apart from a missing one: taking it for
 // missing would write empty lists, or a history of one game, over what it holds.
 LocalScores::DataFile LocalScores::readDataFile(std::string_view name) {
-    Files& files = form_.platform.files();
+    Files& files = platform_.files();
     if (auto bytes = files.read(name)) return {FileState::Read, std::move(*bytes)};
     if (auto why = files.unreadableReason(name); !why.empty()) {
-        form_.platform.messageBox("Zorvan! error!",
-                                  form_.unreadableText(name, why) + ". Nothing is written over it.",
+        platform_.messageBox("Zorvan! error!",
+                                  hooks_.unreadableText(name, why) + ". Nothing is written over it.",
                                   MessageIcon::Warning);
         return {FileState::Unreadable, {}};
     }
@@ -34,7 +33,7 @@ LocalScores::DataFile LocalScores::readDataFile(std::string_view name) {
 
 void LocalScores::loadHighScore() {
     HighScore high;
-    high.loadHighScore(form_.platform.settings().get(kSettingsApp, kSettingsSection, kHighScoreKey, "0"));
+    high.loadHighScore(platform_.settings().get(kSettingsApp, kSettingsSection, kHighScoreKey, "0"));
     form_.highScore = high.highScore();
 }
 
@@ -42,16 +41,16 @@ void LocalScores::saveHighScore(std::int32_t points) {
     // Points lost after the record was beaten (a crash costs 50) must not lower it.
     const std::int32_t best = std::max(points, form_.highScore);
     form_.highScore = best;
-    if (!form_.platform.settings().set(kSettingsApp, kSettingsSection, kHighScoreKey,
+    if (!platform_.settings().set(kSettingsApp, kSettingsSection, kHighScoreKey,
                                        HighScore::settingValue(best)))
-        form_.fatal("dll error!", "can't save new high score");
+        hooks_.fatal("dll error!", "can't save new high score");
 }
 
 void LocalScores::resetHighScore() {
-    SettingsStore& store = form_.platform.settings();
+    SettingsStore& store = platform_.settings();
     if (store.get(kSettingsApp, kSettingsSection, kHighScoreKey, "nun") == "nun") return;
     if (!store.remove(kSettingsApp, kSettingsSection, kHighScoreKey)) {
-        form_.platform.messageBox("dll error!", "can't reset high score", MessageIcon::Critical);
+        platform_.messageBox("dll error!", "can't reset high score", MessageIcon::Critical);
         return;
     }
     form_.highScore = 0;
@@ -68,7 +67,7 @@ bool LocalScores::checkHighScore(std::int32_t points) {
 // ---- end of a game ---------------------------------------------------------------------------
 
 int LocalScores::addToTopTen(std::int32_t points) {
-    const std::string& difficulty = form_.menus.difficulty;
+    const std::string& difficulty = menus_.difficulty;
     if (difficulty != "easy" && difficulty != "normal" && difficulty != "crazy") return 0;
     const DataFile lsDat = readDataFile(kTopTenFile);
     if (lsDat.state == FileState::Unreadable) return 0;
@@ -76,7 +75,7 @@ int LocalScores::addToTopTen(std::int32_t points) {
     const int place = topTen_.addToTopTen(difficulty, points, lsDat.content());
     if (place == 0) return 0;
     // A place the file does not hold is not reported as earned.
-    if (!form_.platform.files().write(kTopTenFile, formatTopTenFile(topTen_.topTenTable()))) return 0;
+    if (!platform_.files().write(kTopTenFile, formatTopTenFile(topTen_.topTenTable()))) return 0;
     form_.stats.earnedPosition = place;
     return place;
 }
@@ -90,7 +89,7 @@ bool LocalScores::writeStatsReport(std::string_view endCause) {
     const DataFile earlier = readDataFile(kStatsFile);
     if (earlier.state == FileState::Unreadable) return false;
 
-    const LocalDateTime now = form_.platform.localDateTime();
+    const LocalDateTime now = platform_.localDateTime();
     const GameStats& s = form_.stats;
     StatsReport report;
     report.date = now.shortDate;
@@ -100,7 +99,7 @@ bool LocalScores::writeStatsReport(std::string_view endCause) {
     report.earnedPosition = static_cast<std::int16_t>(s.earnedPosition);
     report.m_lifes = form_.m_lifes;
     report.mode = form_.mode;
-    report.selectedCarType = form_.menus.selectedCarType;
+    report.selectedCarType = menus_.selectedCarType;
     report.carsAvoided = s.carsAvoided;
     report.carsBlasted = s.carsBlasted;
     report.endCause = std::string(endCause);
@@ -111,7 +110,7 @@ bool LocalScores::writeStatsReport(std::string_view endCause) {
     report.repairsCollected = s.repairsCollected;
     report.repairsUsed = s.repairsUsed;
     // Written whole through a temporary file: a failed write leaves the old history in place.
-    return form_.platform.files().write(kStatsFile, statsFileWithReport(report, earlier.bytes));
+    return platform_.files().write(kStatsFile, statsFileWithReport(report, earlier.bytes));
 }
 
 }  // namespace zorvan

@@ -8,11 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "menus/spoken_menu.h"
 #include "records/top_ten.h"
 
 namespace zorvan {
 
 class MainForm;
+class Menus;
+class NumberSystem;
+class Platform;
+class SoundSystem;
+struct ProgramHooks;
 
 class LocalScores {
 public:
@@ -23,7 +29,8 @@ public:
     static constexpr std::string_view kTopTenFile = "ls.dat";
     static constexpr std::string_view kStatsFile = "stats.txt";
 
-    explicit LocalScores(MainForm& form) : form_(form) {}
+    LocalScores(MainForm& form, Platform& platform, SoundSystem& sound, NumberSystem& numbers, Menus& menus,
+                ProgramHooks& hooks);
     LocalScores(const LocalScores&) = delete;
     LocalScores& operator=(const LocalScores&) = delete;
 
@@ -65,11 +72,13 @@ public:
     void stopTopTenListPrompt();
     // The key handler's share while the menu or a list is open; false when neither is.
     bool topTenKeyDown(int keyCode);
+    // Leaves a list: Left for the top-ten menu, Enter or Escape for the main menu.
+    void leaveTopTenList(bool toMainMenu);
 
     const TopTen& topTen() const { return topTen_; }
 
-    bool topTenMenuActive = false;
-    bool topTenListActive = false;
+    bool topTenMenuActive() const;
+    bool topTenListActive() const;
     std::int16_t topTenMenuIndex = 0;  // 1..5: easy, normal, crazy, clear all, back
     std::int16_t topTenListIndex = 0;  // 1..10, the place being heard
     char topTenListLetter = 0;         // 'a', 'b' or 'c' while a list is browsed
@@ -88,8 +97,19 @@ private:
     void chooseList(char letter);
     void clearAllLists();
 
-    MainForm& form_;
+    static constexpr std::int16_t kTopTenMenuEntries = 5, kTopTenListPlaces = topTenPlaces;
+
+    MainForm& form_;  // the race's fields that a finished game leaves in the records
+    Platform& platform_;
+    SoundSystem& sound_;
+    NumberSystem& numbers_;
+    Menus& menus_;
+    ProgramHooks& hooks_;
     TopTen topTen_;
+
+public:
+    // Declared after the indexes they move through.
+    SpokenMenu topTenMenu, topTenList;
 };
 
 }  // namespace zorvan
