@@ -85,7 +85,7 @@ std::string record(const fs::path& dir, int minutes) {
                 sim.pressKey(vk::Escape, sim.nowMs());
             }
             const std::int64_t limit2 = sim.nowMs() + 120000;
-            while (!form.menus.mainMenuActive && sim.nowMs() < limit2) form.loop.pump();
+            while (!form.menus.mainMenuActive() && sim.nowMs() < limit2) form.loop.pump();
         });
     }
     sim.pressKey(vk::Escape, sim.nowMs() + 1000);

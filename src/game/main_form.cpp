@@ -1,5 +1,6 @@
 #include "game/main_form.h"
 
+#include <array>
 #include <exception>
 
 #include "game/profile.h"
@@ -13,9 +14,9 @@ MainForm::MainForm(Platform& platform_)
       sound(*this),
       numbers(*this),
       version(*this),
-      menus(*this),
-      keyMap(*this),
-      localScores(*this),
+      menus(sound, numbers),
+      keyMap(platform_, loop, sound, menus, hooks, key_k),
+      localScores(platform_, sound, numbers, menus, hooks, race, highScore, mode),
       bonus(raceContext, player),
       savedGame(*this),
       volume(*this),
@@ -41,7 +42,44 @@ MainForm::MainForm(Platform& platform_)
     tmrVoss.setIdleWhen([this] { return numbers.speechQueueCount() == 0; });
     loop.setAfterHandlers([this] { showRaceStatus(); });
     wireRaceTimers();
+    wireMenus();
 }
+
+namespace {
+// Starting speed of each car type, added to the distance every second.
+constexpr std::array<float, 4> kCarSpeeds{2.0f, 4.0f, 3.0f, 3.5f};
+}  // namespace
+
+void MainForm::wireMenus() {
+    hooks.onFatal = [this](const std::string& title, const std::string& text) { fatal(title, text); };
+    hooks.onEnd = [this](int status, const std::string& message) { endProgram(status, message); };
+    hooks.unreadableText = [this](std::string_view name, std::string_view reason) {
+        return unreadableText(name, reason);
+    };
+    hooks.errorShow = [this] { errorShow(); };
+
+    MenuActions& a = menus.actions;
+    a.newGame = [this] { newGame(); };
+    a.carChosen = [this](std::int16_t carType) {
+        if (carType >= 1 && carType <= 4) m_speed = kCarSpeeds[carType - 1];
+    };
+    a.loadSavedGame = [this] { loadSavedGame(); };
+    a.submitScore = [this] { scoreStuf(); };
+    a.openTopTen = [this] { openTopTenMenu(); };
+    a.openKeyMap = [this] { keyMap.openKeyMenu(); };
+    a.exitGame = [this] { exitGame(); };
+    a.toggleTheme = [this] { toggleTheme(); };
+    a.speakHighScore = [this] { speakHighScore(); };
+    a.announceVersion = [this] { version.announceVersion(); };
+    a.toggleVoice = [this] { sound.voice.toggle(); };
+}
+
+void MainForm::openTopTenMenu() { localScores.openTopTenMenu(); }
+bool MainForm::topTenKeyDown(int keyCode) { return localScores.topTenKeyDown(keyCode); }
+
+// The end of a game, as the race calls it.
+void MainForm::addToTopTen(std::int32_t gamePoints) { localScores.addToTopTen(gamePoints); }
+void MainForm::writeStatsReport() { localScores.writeStatsReport(endCause); }
 
 MainForm::~MainForm() {
     // The platform may outlive this game (a new run after Configuration).
@@ -166,112 +204,7 @@ void MainForm::Form_KeyDown(int keyCode) {
     key_k = static_cast<std::int16_t>(keyCode);
     if (volumeKeyDown(keyCode)) return;
     if (raceKeyDown(keyCode)) return;
-
-    if (menus.mainMenuActive) {
-        switch (keyCode) {
-            case vk::Up: menus.menuPrevious("m_main"); break;
-            case vk::Down: menus.menuNext("m_main"); break;
-            case vk::Enter: menus.mainMenuSelect(); break;
-            case vk::Home: menus.menuJump("main", "up"); break;
-            case vk::End: menus.menuJump("main", "down"); break;
-            case 'M':
-            case vk::F5: toggleTheme(); break;
-            case 'H': speakHighScore(); break;
-            case vk::F2: loadSavedGame(); break;
-            case 'V': version.announceVersion(); break;
-            case 'S': sound.voice.toggle(); break;
-            case vk::Escape: exitGame(); break;
-            default: break;
-        }
-        return;
-    }
-    if (menus.carMenuActive) {
-        switch (keyCode) {
-            case vk::Up: menus.menuPrevious("car"); break;
-            case vk::Down: menus.menuNext("car"); break;
-            case vk::Enter: menus.carMenuSelect(); break;
-            case vk::Escape:
-            case vk::Left:
-                menus.stopCarMenuSounds();
-                menus.showMainMenu();
-                break;
-            case vk::Home: menus.menuJump("car", "up"); break;
-            case vk::End: menus.menuJump("car", "down"); break;
-            default: break;
-        }
-        return;
-    }
-    if (menus.difficultyMenuActive) {
-        switch (keyCode) {
-            case vk::Up: menus.menuPrevious("dif"); break;
-            case vk::Down: menus.menuNext("dif"); break;
-            case vk::Enter: menus.difficultyMenuSelect(); break;
-            case vk::Escape:
-            case vk::Left:
-                menus.stopDifficultyMenuSounds();
-                menus.showMainMenu();
-                break;
-            case vk::Home: menus.menuJump("dif", "up"); break;
-            case vk::End: menus.menuJump("dif", "down"); break;
-            default: break;
-        }
-        return;
-    }
-    if (keyMap.keyMenuActive) {
-        if (keyMap.waitingForKey) return;
-        switch (keyCode) {
-            case vk::Up: keyMap.keyMenuPrevious(); break;
-            case vk::Down: keyMap.keyMenuNext(); break;
-            case vk::Enter: keyMap.keyMenuSelect(); break;
-            case vk::Home: keyMap.keyMenuJump("up"); break;
-            case vk::End: keyMap.keyMenuJump("down"); break;
-            case vk::Escape:
-            case vk::Left:
-                keyMap.stopKeyMenuSounds();
-                keyMap.keyMenuActive = false;
-                menus.showMainMenu();
-                break;
-            default: break;
-        }
-        return;
-    }
-    if (topTenKeyDown(keyCode)) return;
-    if (menus.lgMenuActive) {
-        switch (keyCode) {
-            case vk::Up: menus.lgMenuPrevious(); break;
-            case vk::Down: menus.lgMenuNext(); break;
-            case vk::Enter: menus.lgMenuSelect(); break;
-            case vk::Home: menus.lgMenuJump("up"); break;
-            case vk::End: menus.lgMenuJump("down"); break;
-            case vk::Escape:
-            case vk::Left:
-                menus.lgMenuActive = false;
-                menus.stopLgMenuSounds();
-                menus.showMainMenu();
-                break;
-            default: break;
-        }
-        return;
-    }
-    if (menus.ltListActive || menus.laListActive) {
-        const bool lt = menus.ltListActive;
-        switch (keyCode) {
-            case vk::Up: lt ? menus.ltListPrevious() : menus.laListPrevious(); break;
-            case vk::Down: lt ? menus.ltListNext() : menus.laListNext(); break;
-            case vk::Escape:
-            case vk::Left:
-                if (lt) {
-                    menus.ltListActive = false;
-                    menus.stopLtSounds();
-                } else {
-                    menus.laListActive = false;
-                    menus.stopLaSounds();
-                }
-                menus.openLgMenu();
-                break;
-            default: break;
-        }
-    }
+    menus.stack.keyDown(keyCode);
 }
 
 bool MainForm::volumeKeyDown(int keyCode) {
@@ -283,11 +216,7 @@ bool MainForm::volumeKeyDown(int keyCode) {
         for (std::int16_t code : keyMap.codes())
             if (code == keyCode) return false;
     } else {
-        const bool inMenus = menus.mainMenuActive || menus.carMenuActive || menus.difficultyMenuActive ||
-                             keyMap.keyMenuActive || localScores.topTenMenuActive ||
-                             localScores.topTenListActive || menus.lgMenuActive || menus.ltListActive ||
-                             menus.laListActive;
-        if (!inMenus) return false;
+        if (menus.stack.empty()) return false;
     }
     volume.keyDown(keyCode);
     return true;
@@ -312,7 +241,7 @@ void MainForm::toggleTheme() {
 
 void MainForm::speakHighScore() {
     numbers.stopNumberSpeech();
-    if (!menus.mainMenuActive) {
+    if (!menus.mainMenuActive()) {
         numbers.queueClip(programPath("sounds/speech/yourhighscore.wav"));
         numbers.speakNumber(highScore, false);
         return;
@@ -333,9 +262,7 @@ void MainForm::exitGame() {
     race.game = false;
     if (scoreClient) scoreClient->wackScore("");
     menus.soundBusy = true;
-    menus.mainMenuActive = false;
-    menus.carMenuActive = false;
-    menus.difficultyMenuActive = false;
+    menus.stack.closeAll();
     menus.stopMainMenuSounds();
     if (sound.menu.music) sound.menu.music->stop();
     sound.unloadGameSounds();

@@ -17,6 +17,7 @@
 #include "sound/volume_control.h"
 #include "menus/menus.h"
 #include "menus/key_map.h"
+#include "menus/program_hooks.h"
 #include "online/zelk_score.h"
 #include "records/local_scores.h"
 #include "game/saved_game.h"
@@ -131,6 +132,9 @@ public:
     Platform& platform;
     EventLoop loop;
 
+    // Stopping the program and naming unreadable files, for the modules below this form.
+    ProgramHooks hooks;
+
     // Modules, in the order they are built.
     SoundSystem sound;     // sound device, banks, playWave
     NumberSystem numbers;  // the spoken-number queue
@@ -183,6 +187,8 @@ public:
     std::string programPath(std::string_view name);
 
 private:
+    // What the menus' entries and the records' waits do in the game.
+    void wireMenus();
     void getTheSettings();
     void playOpeningSound(SoundSlot sound);
 };

@@ -234,7 +234,6 @@ void MainForm::confirmExit() {
         sound.unloadGameSounds();
         sound.loadMenuSounds();
         menus.showMainMenu();
-        menus.mainMenuActive = true;
     } else {
         race.inExitPrompt = false;
         resumeGame();

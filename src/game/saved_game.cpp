@@ -135,7 +135,7 @@ void SavedGame::applyInventoryLine(const SavedInventory& i) {
 void SavedGame::startLoadedGame() {
     MainForm& f = form_;
     f.menus.stopMainMenuSounds();
-    f.menus.mainMenuActive = false;
+    f.menus.stack.closeAll();
     if (f.sound.menu.music) f.sound.menu.music->stop();
     f.sound.unloadMenuSounds();
     {

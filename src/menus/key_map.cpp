@@ -1,7 +1,9 @@
 #include "menus/key_map.h"
 
-#include "game/main_form.h"
 #include "menus/bank_clips.h"
+#include "menus/menus.h"
+#include "menus/program_hooks.h"
+#include "platform/event_loop.h"
 #include "platform/keys.h"
 
 namespace zorvan {
@@ -37,6 +39,37 @@ PadKeys padKeysFor(const KeyCodes& c, bool inGame) {
     return keys;
 }
 
+KeyMap::KeyMap(Platform& platform, EventLoop& loop, SoundSystem& sound, Menus& menus, ProgramHooks& hooks,
+               std::int16_t& lastKey)
+    : platform_(platform),
+      loop_(loop),
+      sound_(sound),
+      menus_(menus),
+      hooks_(hooks),
+      lastKey_(lastKey),
+      keyMenu(keyMenuIndex, keyMenuCount, &menus.soundBusy, {false, true, false, true}) {
+    keyMenu.speak = [this](std::int16_t n) { playKeyMenuEntry(n); };
+    keyMenu.silence = [this] { stopKeyMenuSounds(); };
+    keyMenu.choose = [this](std::int16_t n) {
+        if (n >= 1 && n <= 11) {
+            remapKey(kActionNames[n - 1]);
+        } else if (n == 12) {
+            restoreDefaultKeys();
+        } else if (n == 13) {
+            menus_.stack.close(keyMenu);
+            menus_.showMainMenu();
+        }
+    };
+    keyMenu.back = [this] {
+        menus_.stack.close(keyMenu);
+        menus_.showMainMenu();
+    };
+    // A key being waited for is the new key of an action, not a move in the menu.
+    keyMenu.otherKeys = [this](int) { return waitingForKey; };
+}
+
+bool KeyMap::keyMenuActive() const { return menus_.stack.isOpen(keyMenu); }
+
 KeyCodes KeyMap::codes() const {
     return {kstart, kleft, kright, kstop, kaction, kscore, klevel, klifes, kstats, kinventory, kpause};
 }
@@ -66,16 +99,16 @@ std::int16_t* KeyMap::codeOf(std::string_view action) {
 
 void KeyMap::loadKeys() {
     std::optional<KeyCodes> codes;
-    if (auto bytes = form_.platform.files().read(kKeysFile)) {
+    if (auto bytes = platform_.files().read(kKeysFile)) {
         codes = parseKeysFile(*bytes);
-    } else if (auto why = form_.platform.files().unreadableReason(kKeysFile); !why.empty()) {
-        form_.fatal("error!", form_.unreadableText(kKeysFile, why));
+    } else if (auto why = platform_.files().unreadableReason(kKeysFile); !why.empty()) {
+        hooks_.fatal("error!", hooks_.unreadableText(kKeysFile, why));
     }
     if (!codes) {
-        form_.platform.messageBox("error!",
+        platform_.messageBox("error!",
                                   "the keys.dat file was tampered with! please reinstall the software",
                                   MessageIcon::Critical);
-        form_.endProgram(1, "keys.dat is missing or damaged");
+        hooks_.endProgram(1, "keys.dat is missing or damaged");
     }
     setCodes(*codes);
 }
@@ -83,66 +116,36 @@ void KeyMap::loadKeys() {
 void KeyMap::saveKeys() {
     if (!haveCodes_) return;
     // A failed write leaves the old file whole; the codes in memory stay in force.
-    (void)form_.platform.files().write(kKeysFile, formatKeysFile(codes()));
+    (void)platform_.files().write(kKeysFile, formatKeysFile(codes()));
 }
 
 void KeyMap::openKeyMenu() {
-    form_.key_k = 0;
-    form_.menus.mainMenuActive = false;
-    keyMenuActive = true;
-    if (auto& music = form_.sound.menu.music) music->setVolume(-500);
-    clips::replay(form_.sound.menu.keyPrompt);
+    lastKey_ = 0;
+    menus_.stack.open(keyMenu);
+    if (auto& music = sound_.menu.music) music->setVolume(-500);
+    clips::replay(sound_.menu.keyPrompt);
     keyMenuCount = 13;
     keyMenuIndex = 1;
 }
 
 void KeyMap::playKeyMenuEntry(std::int16_t entry) {
-    auto& entries = form_.sound.menu.keyEntries;
+    auto& entries = sound_.menu.keyEntries;
     if (entry >= 1 && entry <= static_cast<std::int16_t>(entries.size()))
         clips::playOnce(entries[entry - 1]);
 }
 
-void KeyMap::keyMenuPrevious() {
-    if (form_.menus.soundBusy || keyMenuIndex <= 1) return;
-    --keyMenuIndex;
-    stopKeyMenuSounds();
-    playKeyMenuEntry(keyMenuIndex);
-}
+void KeyMap::keyMenuPrevious() { keyMenu.previous(); }
 
-void KeyMap::keyMenuNext() {
-    if (form_.menus.soundBusy || keyMenuIndex >= keyMenuCount) return;
-    ++keyMenuIndex;
-    stopKeyMenuSounds();
-    playKeyMenuEntry(keyMenuIndex);
-}
+void KeyMap::keyMenuNext() { keyMenu.next(); }
 
 void KeyMap::keyMenuJump(std::string_view direction) {
-    if (form_.menus.soundBusy) return;
-    stopKeyMenuSounds();
-    if (direction == "down" && keyMenuIndex != keyMenuCount) {
-        keyMenuIndex = keyMenuCount;
-        playKeyMenuEntry(keyMenuIndex);
-    } else if (direction == "up" && keyMenuIndex != 1) {
-        keyMenuIndex = 1;
-        playKeyMenuEntry(keyMenuIndex);
-    }
+    keyMenu.jumpTo(direction == "down" ? keyMenuCount : direction == "up" ? std::int16_t{1} : keyMenuIndex);
 }
 
-void KeyMap::keyMenuSelect() {
-    if (form_.menus.soundBusy) return;
-    stopKeyMenuSounds();
-    if (keyMenuIndex >= 1 && keyMenuIndex <= 11) {
-        remapKey(kActionNames[keyMenuIndex - 1]);
-    } else if (keyMenuIndex == 12) {
-        restoreDefaultKeys();
-    } else if (keyMenuIndex == 13) {
-        keyMenuActive = false;
-        form_.menus.showMainMenu();
-    }
-}
+void KeyMap::keyMenuSelect() { keyMenu.select(); }
 
 void KeyMap::stopKeyMenuSounds() {
-    auto& bank = form_.sound.menu;
+    auto& bank = sound_.menu;
     for (auto& entry : bank.keyEntries) clips::silence(entry);
     clips::silence(bank.keyPrompt);
     clips::silence(bank.keyPressPrompt);
@@ -151,31 +154,31 @@ void KeyMap::stopKeyMenuSounds() {
 
 void KeyMap::restoreDefaultKeys() {
     setCodes(kDefaultKeys);
-    form_.menus.soundBusy = true;
-    form_.sound.playWave("menu", "krestored", true, 0, false);
+    menus_.soundBusy = true;
+    sound_.playWave("menu", "krestored", true, 0, false);
     saveKeys();
-    form_.menus.soundBusy = false;
+    menus_.soundBusy = false;
 }
 
 void KeyMap::remapKey(std::string_view action) {
     std::int16_t* code = codeOf(action);
     if (!code) return;
-    form_.key_k = 0;
+    lastKey_ = 0;
     waitingForKey = true;
-    clips::replay(form_.sound.menu.keyPressPrompt);
+    clips::replay(sound_.menu.keyPressPrompt);
     // No time limit: only a key ends the wait, and every key is taken, Escape included.
-    while (form_.key_k == 0) form_.loop.pump();
-    *code = form_.key_k;
+    while (lastKey_ == 0) loop_.pump();
+    *code = lastKey_;
     waitingForKey = false;
     saveKeys();
 
-    auto& confirm = form_.sound.menu.keyConfirm;
+    auto& confirm = sound_.menu.keyConfirm;
     clips::replay(confirm);
-    form_.menus.soundBusy = true;
-    form_.sound.waitWhilePlaying(confirm);
-    form_.menus.soundBusy = false;
+    menus_.soundBusy = true;
+    sound_.waitWhilePlaying(confirm);
+    menus_.soundBusy = false;
     // Escape or Left during the confirmation already left for the main menu.
-    if (keyMenuActive) openKeyMenu();
+    if (keyMenuActive()) openKeyMenu();
 }
 
 }  // namespace zorvan

@@ -7,11 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "menus/spoken_menu.h"
 #include "platform/gamepad.h"
 
 namespace zorvan {
 
-class MainForm;
+class EventLoop;
+class Menus;
+class Platform;
+class SoundSystem;
+struct ProgramHooks;
 
 // The codes of keys.dat, in file order: kstart, kleft, kright, kstop, kaction, kscore,
 // klevel, klifes, kstats, kinventory, kpause.
@@ -38,7 +43,9 @@ public:
         "kstart", "kleft",  "kright", "kstop",      "kaction", "kscore",
         "klevel", "klifes", "kstats", "kinventory", "kpause"};
 
-    explicit KeyMap(MainForm& form) : form_(form) {}
+    // lastKey: the key handler's last key (key_k), which remapKey waits on.
+    KeyMap(Platform& platform, EventLoop& loop, SoundSystem& sound, Menus& menus, ProgramHooks& hooks,
+           std::int16_t& lastKey);
     KeyMap(const KeyMap&) = delete;
     KeyMap& operator=(const KeyMap&) = delete;
 
@@ -63,7 +70,7 @@ public:
     std::int16_t kstart = 0, kleft = 0, kright = 0, kstop = 0, kaction = 0, kscore = 0,
                  klevel = 0, klifes = 0, kstats = 0, kinventory = 0, kpause = 0;
 
-    bool keyMenuActive = false;
+    bool keyMenuActive() const;
     bool waitingForKey = false;  // remapKey waits for the new key
     std::int16_t keyMenuIndex = 0;  // 1..13: the eleven actions, restore defaults, back
     std::int16_t keyMenuCount = 0;  // 13 once the menu was opened
@@ -72,8 +79,17 @@ private:
     std::int16_t* codeOf(std::string_view action);
     void playKeyMenuEntry(std::int16_t entry);
 
-    MainForm& form_;
+    Platform& platform_;
+    EventLoop& loop_;
+    SoundSystem& sound_;
+    Menus& menus_;
+    ProgramHooks& hooks_;
+    std::int16_t& lastKey_;
     bool haveCodes_ = false;
+
+public:
+    // Declared after the index and count it moves through.
+    SpokenMenu keyMenu;
 };
 
 }  // namespace zorvan

@@ -2,15 +2,14 @@
 
 #include <array>
 
-#include "game/main_form.h"
 #include "menus/bank_clips.h"
+#include "platform/keys.h"
+#include "sound/number_system.h"
 
 namespace zorvan {
 
 namespace {
 
-// Starting speed of each car type, added to the distance every second.
-constexpr std::array<float, 4> kCarSpeeds{2.0f, 4.0f, 3.0f, 3.5f};
 constexpr std::array<const char*, 3> kDifficulties{"easy", "normal", "crazy"};
 
 template <std::size_t N>
@@ -24,186 +23,182 @@ void playEntryOf(std::array<SoundSlot, N>& clips, std::int16_t entry) {
     if (entry >= 1 && entry <= static_cast<std::int16_t>(N)) clips::playOnce(clips[entry - 1]);
 }
 
+// The main, car and difficulty menus wait for a clip played to its end; the lg menu does not.
+constexpr SpokenMenu::Behaviour kStopsAtEnds{};
+constexpr SpokenMenu::Behaviour kLgBehaviour{false, true, false, true};
+constexpr SpokenMenu::Behaviour kListBehaviour{true, false, false, false};
+
 }  // namespace
+
+Menus::Menus(SoundSystem& sound, NumberSystem& numbers)
+    : sound_(sound),
+      numbers_(numbers),
+      mainMenu(mainMenuIndex, mainMenuCount, &soundBusy, kStopsAtEnds),
+      carMenu(carMenuIndex, carMenuCount, &soundBusy, kStopsAtEnds),
+      difficultyMenu(difficultyMenuIndex, difficultyMenuCount, &soundBusy, kStopsAtEnds),
+      lgMenu(lgMenuIndex, kLgEntries, nullptr, kLgBehaviour),
+      ltList(ltListIndex, kLtEntries, nullptr, kListBehaviour),
+      laList(laListIndex, kLaEntries, nullptr, kListBehaviour) {
+    mainMenu.speak = [this](std::int16_t n) { playMainMenuEntry(n); };
+    mainMenu.silence = [this] { stopMainMenuSounds(); };
+    mainMenu.choose = [this](std::int16_t n) { mainMenuChoose(n); };
+    mainMenu.otherKeys = [this](int key) { return mainMenuKeys(key); };
+
+    carMenu.speak = [this](std::int16_t n) { playCarMenuEntry(n); };
+    carMenu.silence = [this] { stopCarMenuSounds(); };
+    carMenu.choose = [this](std::int16_t n) { carMenuChoose(n); };
+    carMenu.back = [this] { showMainMenu(); };
+
+    difficultyMenu.speak = [this](std::int16_t n) { playDifficultyMenuEntry(n); };
+    difficultyMenu.silence = [this] { stopDifficultyMenuSounds(); };
+    difficultyMenu.choose = [this](std::int16_t n) { difficultyMenuChoose(n); };
+    difficultyMenu.back = [this] { showMainMenu(); };
+
+    lgMenu.speak = [this](std::int16_t n) { playLgMenuEntry(n); };
+    lgMenu.silence = [this] { stopLgMenuSounds(); };
+    lgMenu.choose = [this](std::int16_t n) { lgMenuChoose(n); };
+    lgMenu.back = [this] {
+        stack.close(lgMenu);
+        showMainMenu();
+    };
+
+    ltList.speak = [this](std::int16_t n) { playLtEntry(n); };
+    ltList.silence = [this] { stopLtSounds(); };
+    ltList.back = [this] {
+        stack.close(ltList);
+        openLgMenu();
+    };
+
+    laList.speak = [this](std::int16_t n) { playLaEntry(n); };
+    laList.silence = [this] { stopLaSounds(); };
+    laList.back = [this] {
+        stack.close(laList);
+        openLgMenu();
+    };
+}
 
 // ---- main, car and difficulty menus --------------------------------------------------------
 
-Menus::Which Menus::menuNamed(std::string_view menuName) {
-    if (menuName == "car") return Which::Car;
-    if (menuName == "dif") return Which::Difficulty;
-    return Which::Main;
+SpokenMenu& Menus::menuNamed(std::string_view menuName) {
+    if (menuName == "car") return carMenu;
+    if (menuName == "dif") return difficultyMenu;
+    return mainMenu;
 }
 
-std::int16_t& Menus::indexOf(Which menu) {
-    switch (menu) {
-    case Which::Car: return carMenuIndex;
-    case Which::Difficulty: return difficultyMenuIndex;
-    case Which::Main: break;
-    }
-    return mainMenuIndex;
-}
-
-std::int16_t Menus::countOf(Which menu) const {
-    switch (menu) {
-    case Which::Car: return carMenuCount;
-    case Which::Difficulty: return difficultyMenuCount;
-    case Which::Main: break;
-    }
-    return mainMenuCount;
-}
-
-void Menus::stopSounds(Which menu) {
-    switch (menu) {
-    case Which::Car: stopCarMenuSounds(); return;
-    case Which::Difficulty: stopDifficultyMenuSounds(); return;
-    case Which::Main: stopMainMenuSounds(); return;
-    }
-}
-
-void Menus::playEntry(Which menu, std::int16_t entry) {
-    switch (menu) {
-    case Which::Car: playCarMenuEntry(entry); return;
-    case Which::Difficulty: playDifficultyMenuEntry(entry); return;
-    case Which::Main: playMainMenuEntry(entry); return;
-    }
-}
-
-void Menus::clickOnce() { clips::restart(form_.sound.menu.click); }
+void Menus::clickOnce() { clips::restart(sound_.menu.click); }
 
 void Menus::showMainMenu() {
-    carMenuActive = false;
-    difficultyMenuActive = false;
-    mainMenuActive = true;
+    stack.open(mainMenu);
     mainMenuCount = 8;
     mainMenuIndex = 1;
-    if (auto& music = form_.sound.menu.music) {
+    if (auto& music = sound_.menu.music) {
         music->setVolume(0);
         music->play(true);
     }
     // The prompt stands for entry 1: Enter right after it chooses a new game.
-    clips::replay(form_.sound.menu.mainPrompt);
+    clips::replay(sound_.menu.mainPrompt);
 }
 
-void Menus::menuPrevious(std::string_view menuName) {
-    if (soundBusy) return;
-    const Which menu = menuNamed(menuName);
-    std::int16_t& index = indexOf(menu);
-    --index;
-    if (index < 1) {
-        index = 1;
-        return;
-    }
-    stopSounds(menu);
-    playEntry(menu, index);
-}
+void Menus::menuPrevious(std::string_view menuName) { menuNamed(menuName).previous(); }
 
-void Menus::menuNext(std::string_view menuName) {
-    if (soundBusy) return;
-    const Which menu = menuNamed(menuName);
-    std::int16_t& index = indexOf(menu);
-    ++index;
-    if (index > countOf(menu)) {
-        index = countOf(menu);
-        return;
-    }
-    stopSounds(menu);
-    playEntry(menu, index);
-}
+void Menus::menuNext(std::string_view menuName) { menuNamed(menuName).next(); }
 
 void Menus::menuJump(std::string_view menuName, std::string_view direction) {
-    if (soundBusy) return;
-    const Which menu = menuNamed(menuName);
-    std::int16_t& index = indexOf(menu);
-    const std::int16_t target = direction == "down" ? countOf(menu)
-                                : direction == "up" ? std::int16_t{1}
-                                                    : index;
-    if (index == target) return;
-    stopSounds(menu);
-    index = target;
-    playEntry(menu, index);
+    SpokenMenu& menu = menuNamed(menuName);
+    menu.jumpTo(direction == "down" ? menu.count() : direction == "up" ? std::int16_t{1} : menu.index());
 }
 
-void Menus::mainMenuSelect() {
-    if (soundBusy) return;
-    stopMainMenuSounds();
+void Menus::mainMenuSelect() { mainMenu.select(); }
+
+bool Menus::mainMenuKeys(int keyCode) {
+    const std::function<void()>* action = nullptr;
+    switch (keyCode) {
+    case 'M':
+    case vk::F5: action = &actions.toggleTheme; break;
+    case 'H': action = &actions.speakHighScore; break;
+    case vk::F2: action = &actions.loadSavedGame; break;
+    case 'V': action = &actions.announceVersion; break;
+    case 'S': action = &actions.toggleVoice; break;
+    case vk::Escape: action = &actions.exitGame; break;
+    default: return false;
+    }
+    if (*action) (*action)();
+    return true;
+}
+
+void Menus::mainMenuChoose(std::int16_t entry) {
     clickOnce();
-    switch (mainMenuIndex) {
-    case 1:
-        mainMenuActive = false;
-        openCarMenu();
-        break;
-    case 2: form_.loadSavedGame(); break;
-    case 3: form_.scoreStuf(); break;
+    auto run = [](const std::function<void()>& action) {
+        if (action) action();
+    };
+    switch (entry) {
+    case 1: openCarMenu(); break;
+    case 2: run(actions.loadSavedGame); break;
+    case 3: run(actions.submitScore); break;
     case 4:
-        mainMenuActive = false;
-        form_.openTopTenMenu();
+        stack.close(mainMenu);
+        run(actions.openTopTen);
         break;
-    case 5: form_.keyMap.openKeyMenu(); break;
-    case 6:
-        mainMenuActive = false;
-        openLgMenu();
-        break;
-    case 7: playClipOverMusic(form_.sound.menu.test); break;
-    case 8: form_.exitGame(); break;
+    case 5: run(actions.openKeyMap); break;
+    case 6: openLgMenu(); break;
+    case 7: playClipOverMusic(sound_.menu.test); break;
+    case 8: run(actions.exitGame); break;
     default: break;
     }
 }
 
 void Menus::openCarMenu() {
-    carMenuActive = true;
+    stack.open(carMenu);
     carMenuCount = 4;
-    clips::replay(form_.sound.menu.carPrompt);
+    clips::replay(sound_.menu.carPrompt);
     carMenuIndex = 1;
 }
 
-void Menus::carMenuSelect() {
-    if (soundBusy) return;
-    stopCarMenuSounds();
+void Menus::carMenuSelect() { carMenu.select(); }
+
+void Menus::carMenuChoose(std::int16_t entry) {
     clickOnce();
-    carMenuActive = false;
-    selectedCarType = carMenuIndex;
-    if (carMenuIndex >= 1 && carMenuIndex <= 4) form_.race.m_speed = kCarSpeeds[carMenuIndex - 1];
+    stack.close(carMenu);
+    selectedCarType = entry;
+    if (actions.carChosen) actions.carChosen(entry);
     openDifficultyMenu();
 }
 
 void Menus::openDifficultyMenu() {
-    carMenuActive = false;
-    difficultyMenuActive = true;
+    stack.open(difficultyMenu);
     difficultyMenuCount = 3;
-    clips::replay(form_.sound.menu.difficultyPrompt);
+    clips::replay(sound_.menu.difficultyPrompt);
     difficultyMenuIndex = 1;
 }
 
-void Menus::difficultyMenuSelect() {
-    if (soundBusy) return;
-    stopDifficultyMenuSounds();
+void Menus::difficultyMenuSelect() { difficultyMenu.select(); }
+
+void Menus::difficultyMenuChoose(std::int16_t) {
     clickOnce();
     soundBusy = true;
-    form_.sound.waitWhilePlaying(form_.sound.menu.click);
+    sound_.waitWhilePlaying(sound_.menu.click);
     soundBusy = false;
     // Escape or Left during the click went back to the main menu (and a key there may even
     // have loaded a saved game): the choice was withdrawn.
-    if (!difficultyMenuActive) return;
-    difficultyMenuActive = false;
-    mainMenuActive = false;
-    carMenuActive = false;
-    if (auto& music = form_.sound.menu.music) music->stop();
-    form_.sound.unloadMenuSounds();
+    if (!difficultyMenuActive()) return;
+    stack.closeAll();
+    if (auto& music = sound_.menu.music) music->stop();
+    sound_.unloadMenuSounds();
     if (difficultyMenuIndex >= 1 && difficultyMenuIndex <= 3)
         difficulty = kDifficulties[difficultyMenuIndex - 1];
-    form_.newGame();
+    if (actions.newGame) actions.newGame();
 }
 
-void Menus::playMainMenuEntry(std::int16_t entry) { playEntryOf(form_.sound.menu.mainEntries, entry); }
+void Menus::playMainMenuEntry(std::int16_t entry) { playEntryOf(sound_.menu.mainEntries, entry); }
 
 void Menus::playCarMenuEntry(std::int16_t entry) {
     stopCarMenuSounds();
-    playEntryOf(form_.sound.menu.carEntries, entry);
+    playEntryOf(sound_.menu.carEntries, entry);
 }
 
 void Menus::playDifficultyMenuEntry(std::int16_t entry) {
     stopDifficultyMenuSounds();
-    playEntryOf(form_.sound.menu.difficultyEntries, entry);
+    playEntryOf(sound_.menu.difficultyEntries, entry);
 }
 
 void Menus::playClipOverMusic(SoundSlot& clip) {
@@ -211,132 +206,93 @@ void Menus::playClipOverMusic(SoundSlot& clip) {
     clips::restart(clip);
     soundBusy = true;
     // Stopped, not rewound: the music resumes where it was.
-    if (auto& music = form_.sound.menu.music) music->stop();
-    form_.sound.waitWhilePlaying(clip);
+    if (auto& music = sound_.menu.music) music->stop();
+    sound_.waitWhilePlaying(clip);
     // The bank may have been released meanwhile (a saved game loaded with F2).
-    if (auto& music = form_.sound.menu.music) music->play(true);
+    if (auto& music = sound_.menu.music) music->play(true);
     soundBusy = false;
-    if (mainMenuActive) playMainMenuEntry(mainMenuIndex);
+    if (mainMenuActive()) playMainMenuEntry(mainMenuIndex);
 }
 
 void Menus::stopMainMenuSounds() {
-    clips::silence(form_.sound.menu.mainPrompt);
-    silenceAll(form_.sound.menu.mainEntries);
+    clips::silence(sound_.menu.mainPrompt);
+    silenceAll(sound_.menu.mainEntries);
     // The high score (H) is said through the number queue, which would go on talking over
     // whatever the main menu says next.
-    if (form_.numbers.speaking()) form_.numbers.stopNumberSpeech();
+    if (numbers_.speaking()) numbers_.stopNumberSpeech();
 }
 
 void Menus::stopCarMenuSounds() {
-    silenceAll(form_.sound.menu.carEntries);
-    clips::silence(form_.sound.menu.carPrompt);
+    silenceAll(sound_.menu.carEntries);
+    clips::silence(sound_.menu.carPrompt);
 }
 
 void Menus::stopDifficultyMenuSounds() {
-    clips::silence(form_.sound.menu.difficultyPrompt);
-    silenceAll(form_.sound.menu.difficultyEntries);
+    clips::silence(sound_.menu.difficultyPrompt);
+    silenceAll(sound_.menu.difficultyEntries);
 }
 
 // ---- the lg menu and its lists --------------------------------------------------------------
 
 void Menus::openLgMenu() {
-    lgMenuActive = true;
-    if (auto& music = form_.sound.menu.music) music->setVolume(-1000);
-    clips::replay(form_.sound.menu.lgPrompt);
+    stack.open(lgMenu);
+    if (auto& music = sound_.menu.music) music->setVolume(-1000);
+    clips::replay(sound_.menu.lgPrompt);
     laListIndex = 1;
     ltListIndex = 1;
     lgMenuIndex = 1;
 }
 
-void Menus::lgMenuPrevious() {
-    if (lgMenuIndex <= 1) return;
-    stopLgMenuSounds();
-    --lgMenuIndex;
-    playLgMenuEntry(lgMenuIndex);
-}
+void Menus::lgMenuPrevious() { lgMenu.previous(); }
 
-void Menus::lgMenuNext() {
-    if (lgMenuIndex >= 3) return;
-    stopLgMenuSounds();
-    ++lgMenuIndex;
-    playLgMenuEntry(lgMenuIndex);
-}
+void Menus::lgMenuNext() { lgMenu.next(); }
 
 void Menus::lgMenuJump(std::string_view direction) {
-    stopLgMenuSounds();
-    if (direction == "up" && lgMenuIndex != 1) {
-        lgMenuIndex = 1;
-        playLgMenuEntry(1);
-    } else if (direction == "down" && lgMenuIndex != 3) {
-        lgMenuIndex = 3;
-        playLgMenuEntry(3);
-    }
+    lgMenu.jumpTo(direction == "up" ? std::int16_t{1} : direction == "down" ? kLgEntries : lgMenuIndex);
 }
 
-void Menus::lgMenuSelect() {
-    stopLgMenuSounds();
-    switch (lgMenuIndex) {
+void Menus::lgMenuSelect() { lgMenu.select(); }
+
+void Menus::lgMenuChoose(std::int16_t entry) {
+    switch (entry) {
     case 1:
-        lgMenuActive = false;
-        ltListActive = true;
+        stack.open(ltList);
         ltListIndex = 1;
         playLtEntry(1);
         break;
-    case 2:
-        lgMenuActive = false;
-        openLaList();
-        break;
-    case 3:
-        lgMenuActive = false;
-        showMainMenu();
-        break;
+    case 2: openLaList(); break;
+    case 3: showMainMenu(); break;
     default: break;
     }
 }
 
-void Menus::playLgMenuEntry(std::int16_t entry) { playEntryOf(form_.sound.menu.lgEntries, entry); }
+void Menus::playLgMenuEntry(std::int16_t entry) { playEntryOf(sound_.menu.lgEntries, entry); }
 
-void Menus::ltListPrevious() {
-    stopLtSounds();
-    ltListIndex = ltListIndex <= 1 ? 4 : static_cast<std::int16_t>(ltListIndex - 1);
-    playLtEntry(ltListIndex);
-}
+void Menus::ltListPrevious() { ltList.previous(); }
 
-void Menus::ltListNext() {
-    stopLtSounds();
-    ltListIndex = ltListIndex >= 4 ? 1 : static_cast<std::int16_t>(ltListIndex + 1);
-    playLtEntry(ltListIndex);
-}
+void Menus::ltListNext() { ltList.next(); }
 
-void Menus::playLtEntry(std::int16_t entry) { playEntryOf(form_.sound.menu.ltEntries, entry); }
+void Menus::playLtEntry(std::int16_t entry) { playEntryOf(sound_.menu.ltEntries, entry); }
 
 void Menus::openLaList() {
-    laListActive = true;
-    clips::replay(form_.sound.menu.laEntries[0]);
+    stack.open(laList);
+    clips::replay(sound_.menu.laEntries[0]);
     laListIndex = 1;
 }
 
-void Menus::laListPrevious() {
-    stopLaSounds();
-    laListIndex = laListIndex <= 1 ? 10 : static_cast<std::int16_t>(laListIndex - 1);
-    playLaEntry(laListIndex);
-}
+void Menus::laListPrevious() { laList.previous(); }
 
-void Menus::laListNext() {
-    stopLaSounds();
-    laListIndex = laListIndex >= 10 ? 1 : static_cast<std::int16_t>(laListIndex + 1);
-    playLaEntry(laListIndex);
-}
+void Menus::laListNext() { laList.next(); }
 
-void Menus::playLaEntry(std::int16_t entry) { playEntryOf(form_.sound.menu.laEntries, entry); }
+void Menus::playLaEntry(std::int16_t entry) { playEntryOf(sound_.menu.laEntries, entry); }
 
 void Menus::stopLgMenuSounds() {
-    clips::silence(form_.sound.menu.lgPrompt);
-    silenceAll(form_.sound.menu.lgEntries);
+    clips::silence(sound_.menu.lgPrompt);
+    silenceAll(sound_.menu.lgEntries);
 }
 
-void Menus::stopLtSounds() { silenceAll(form_.sound.menu.ltEntries); }
+void Menus::stopLtSounds() { silenceAll(sound_.menu.ltEntries); }
 
-void Menus::stopLaSounds() { silenceAll(form_.sound.menu.laEntries); }
+void Menus::stopLaSounds() { silenceAll(sound_.menu.laEntries); }
 
 }  // namespace zorvan

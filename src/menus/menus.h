@@ -1,23 +1,44 @@
 #pragma once
 // The spoken menus: main, car, difficulty, and the lg menu ("learn the game") with its two
 // lists. Every entry is a clip of the menu bank; the menu music loops under all of them.
-// The main form's key handler decides from the flags below which menu gets a key.
+// The open menu is kept in `stack`, shared with the key-map and top-ten menus; the main form's
+// key handler gives it the keys a race does not take.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "menus/spoken_menu.h"
 #include "sound/sound_system.h"
 
 namespace zorvan {
 
-class MainForm;
+class NumberSystem;
+
+// What the menus' entries do in the game; the main form wires them.
+struct MenuActions {
+    std::function<void()> newGame;
+    std::function<void(std::int16_t carType)> carChosen;
+    std::function<void()> loadSavedGame;
+    std::function<void()> submitScore;
+    std::function<void()> openTopTen;
+    std::function<void()> openKeyMap;
+    std::function<void()> exitGame;
+    std::function<void()> toggleTheme;
+    std::function<void()> speakHighScore;
+    std::function<void()> announceVersion;
+    std::function<void()> toggleVoice;
+};
 
 class Menus {
 public:
-    explicit Menus(MainForm& form) : form_(form) {}
+    Menus(SoundSystem& sound, NumberSystem& numbers);
     Menus(const Menus&) = delete;
     Menus& operator=(const Menus&) = delete;
+
+    MenuActions actions;
+    MenuStack stack;
 
     void showMainMenu();
     // menuName: "car" or "dif"; any other name ("m_main", "main") means the main menu.
@@ -61,12 +82,14 @@ public:
     void stopLtSounds();
     void stopLaSounds();
 
-    bool mainMenuActive = false;
-    bool carMenuActive = false;
-    bool difficultyMenuActive = false;
-    bool lgMenuActive = false;
-    bool ltListActive = false;
-    bool laListActive = false;
+    // Which menu has the keyboard: questions to the stack.
+    bool mainMenuActive() const { return stack.isOpen(mainMenu); }
+    bool carMenuActive() const { return stack.isOpen(carMenu); }
+    bool difficultyMenuActive() const { return stack.isOpen(difficultyMenu); }
+    bool lgMenuActive() const { return stack.isOpen(lgMenu); }
+    bool ltListActive() const { return stack.isOpen(ltList); }
+    bool laListActive() const { return stack.isOpen(laList); }
+
     std::int16_t mainMenuIndex = 0, mainMenuCount = 0;              // 1..8
     std::int16_t carMenuIndex = 0, carMenuCount = 0;                // 1..4
     std::int16_t difficultyMenuIndex = 0, difficultyMenuCount = 0;  // 1..3
@@ -80,15 +103,22 @@ public:
     std::string difficulty;            // "easy", "normal" or "crazy"
 
 private:
-    enum class Which { Main, Car, Difficulty };
-    static Which menuNamed(std::string_view menuName);
-    std::int16_t& indexOf(Which menu);
-    std::int16_t countOf(Which menu) const;
-    void stopSounds(Which menu);
-    void playEntry(Which menu, std::int16_t entry);
-    void clickOnce();
+    static constexpr std::int16_t kLgEntries = 3, kLtEntries = 4, kLaEntries = 10;
 
-    MainForm& form_;
+    SpokenMenu& menuNamed(std::string_view menuName);
+    void clickOnce();
+    void mainMenuChoose(std::int16_t entry);
+    void carMenuChoose(std::int16_t entry);
+    void difficultyMenuChoose(std::int16_t entry);
+    void lgMenuChoose(std::int16_t entry);
+    bool mainMenuKeys(int keyCode);
+
+    SoundSystem& sound_;
+    NumberSystem& numbers_;
+
+public:
+    // Declared after the fields they move through.
+    SpokenMenu mainMenu, carMenu, difficultyMenu, lgMenu, ltList, laList;
 };
 
 }  // namespace zorvan

@@ -8,11 +8,17 @@
 #include <string>
 #include <string_view>
 
+#include "menus/spoken_menu.h"
+#include "race/race_state.h"
 #include "records/top_ten.h"
 
 namespace zorvan {
 
-class MainForm;
+class Menus;
+class NumberSystem;
+class Platform;
+class SoundSystem;
+struct ProgramHooks;
 
 class LocalScores {
 public:
@@ -23,16 +29,18 @@ public:
     static constexpr std::string_view kTopTenFile = "ls.dat";
     static constexpr std::string_view kStatsFile = "stats.txt";
 
-    explicit LocalScores(MainForm& form) : form_(form) {}
+    // The race, the high score and the theme are the program's; the records read and set them.
+    LocalScores(Platform& platform, SoundSystem& sound, NumberSystem& numbers, Menus& menus, ProgramHooks& hooks,
+                RaceState& race, std::int32_t& highScore, const std::string& mode);
     LocalScores(const LocalScores&) = delete;
     LocalScores& operator=(const LocalScores&) = delete;
 
-    // ---- The high score (form.highScore holds it in memory) ----
+    // ---- The high score (highScore_ holds it in memory) ----
     // A missing entry, or one that is not a number, reads as 0.
     void loadHighScore();
     // Stores the points of a game that beat the high score. A store that refuses it ends the
     // program with a message box. The stored record never goes down: when the game lost points
-    // after beating it, the best score reached (form.highScore) is stored instead.
+    // after beating it, the best score reached (highScore_) is stored instead.
     void saveHighScore(std::int32_t points);
     // Deletes the stored entry and zeroes the high score in memory; with no entry nothing
     // changes. A store that refuses shows a message box and the game goes on.
@@ -41,7 +49,7 @@ public:
     bool checkHighScore(std::int32_t points);
 
     // ---- The end of a game ----
-    // Enters the points into the list of form.menus.difficulty and rewrites ls.dat; sets
+    // Enters the points into the list of menus.difficulty and rewrites ls.dat; sets
     // race.stats.earnedPosition to the place earned. Returns the place, 1..10, or 0 when none
     // was earned or the list could not be read or written (ls.dat is then left as it was).
     int addToTopTen(std::int32_t points);
@@ -65,11 +73,13 @@ public:
     void stopTopTenListPrompt();
     // The key handler's share while the menu or a list is open; false when neither is.
     bool topTenKeyDown(int keyCode);
+    // Leaves a list: Left for the top-ten menu, Enter or Escape for the main menu.
+    void leaveTopTenList(bool toMainMenu);
 
     const TopTen& topTen() const { return topTen_; }
 
-    bool topTenMenuActive = false;
-    bool topTenListActive = false;
+    bool topTenMenuActive() const;
+    bool topTenListActive() const;
     std::int16_t topTenMenuIndex = 0;  // 1..5: easy, normal, crazy, clear all, back
     std::int16_t topTenListIndex = 0;  // 1..10, the place being heard
     char topTenListLetter = 0;         // 'a', 'b' or 'c' while a list is browsed
@@ -88,8 +98,21 @@ private:
     void chooseList(char letter);
     void clearAllLists();
 
-    MainForm& form_;
+    static constexpr std::int16_t kTopTenMenuEntries = 5, kTopTenListPlaces = topTenPlaces;
+
+    Platform& platform_;
+    SoundSystem& sound_;
+    NumberSystem& numbers_;
+    Menus& menus_;
+    ProgramHooks& hooks_;
+    RaceState& race_;  // the fields a finished game leaves in the records
+    std::int32_t& highScore_;
+    const std::string& mode_;
     TopTen topTen_;
+
+public:
+    // Declared after the indexes they move through.
+    SpokenMenu topTenMenu, topTenList;
 };
 
 }  // namespace zorvan

@@ -1,182 +1,163 @@
 // The spoken top-ten menu (main menu entry 4) and the browsing of one list, score by score.
 
-#include "game/main_form.h"
 #include "menus/bank_clips.h"
+#include "menus/menus.h"
+#include "menus/program_hooks.h"
 #include "platform/keys.h"
 #include "records/local_scores.h"
+#include "sound/number_system.h"
 
 namespace zorvan {
 
-void MainForm::openTopTenMenu() { localScores.openTopTenMenu(); }
-bool MainForm::topTenKeyDown(int keyCode) { return localScores.topTenKeyDown(keyCode); }
-
 namespace {
-constexpr std::int16_t kTopTenMenuEntries = 5;
+// At either end the menu and the list fall silent; neither wraps.
+constexpr SpokenMenu::Behaviour kTopTenMenuBehaviour{false, true, true, true};
+constexpr SpokenMenu::Behaviour kTopTenListBehaviour{false, false, true, false};
 }  // namespace
 
+LocalScores::LocalScores(Platform& platform, SoundSystem& sound, NumberSystem& numbers, Menus& menus,
+                         ProgramHooks& hooks, RaceState& race, std::int32_t& highScore, const std::string& mode)
+    : platform_(platform),
+      sound_(sound),
+      numbers_(numbers),
+      menus_(menus),
+      hooks_(hooks),
+      race_(race),
+      highScore_(highScore),
+      mode_(mode),
+      topTenMenu(topTenMenuIndex, kTopTenMenuEntries, nullptr, kTopTenMenuBehaviour),
+      topTenList(topTenListIndex, kTopTenListPlaces, nullptr, kTopTenListBehaviour) {
+    topTenMenu.speak = [this](std::int16_t n) { playTopTenMenuEntry(n); };
+    topTenMenu.silence = [this] { stopTopTenMenuSounds(); };
+    topTenMenu.choose = [this](std::int16_t n) {
+        switch (n) {
+        case 1: chooseList('a'); break;
+        case 2: chooseList('b'); break;
+        case 3: chooseList('c'); break;
+        case 4: clearAllLists(); break;
+        case 5:
+            menus_.stack.close(topTenMenu);
+            menus_.showMainMenu();
+            break;
+        default: break;
+        }
+    };
+    topTenMenu.back = [this] {
+        menus_.stack.close(topTenMenu);
+        menus_.showMainMenu();
+    };
+
+    // Place 1 is not spoken on opening: it is heard by coming back up to it.
+    topTenList.speak = [this](std::int16_t n) { numbers_.speakNumber(topTen_.topTenList(n), false); };
+    topTenList.silence = [this] {
+        stopTopTenListPrompt();
+        numbers_.stopNumberSpeech();
+    };
+    topTenList.otherKeys = [this](int keyCode) {
+        switch (keyCode) {
+        case vk::Left: leaveTopTenList(false); return true;
+        case vk::Enter:
+        case vk::Escape: leaveTopTenList(true); return true;
+        default: return false;
+        }
+    };
+}
+
+bool LocalScores::topTenMenuActive() const { return menus_.stack.isOpen(topTenMenu); }
+bool LocalScores::topTenListActive() const { return menus_.stack.isOpen(topTenList); }
+
 void LocalScores::openTopTenMenu() {
-    topTenMenuActive = true;
-    if (auto& music = form_.sound.menu.music) music->setVolume(-500);
-    clips::replay(form_.sound.menu.topTenPrompt);
+    menus_.stack.open(topTenMenu);
+    if (auto& music = sound_.menu.music) music->setVolume(-500);
+    clips::replay(sound_.menu.topTenPrompt);
     topTenMenuIndex = 1;
 }
 
 void LocalScores::playTopTenMenuEntry(std::int16_t entry) {
-    auto& bank = form_.sound.menu;
+    auto& bank = sound_.menu;
     if (entry >= 1 && entry <= 4) clips::playOnce(bank.topTenEntries[entry - 1]);
     else if (entry == 5) clips::playOnce(bank.keyEntries[12]);
 }
 
 void LocalScores::stopTopTenMenuSounds() {
-    auto& bank = form_.sound.menu;
+    auto& bank = sound_.menu;
     clips::silence(bank.topTenPrompt);
     for (auto& entry : bank.topTenEntries) clips::silence(entry);
     clips::silence(bank.reset);
     clips::silence(bank.keyEntries[12]);
 }
 
-// At either end the menu falls silent; it does not wrap.
-void LocalScores::topTenMenuPrevious() {
-    stopTopTenMenuSounds();
-    if (topTenMenuIndex <= 1) return;
-    --topTenMenuIndex;
-    playTopTenMenuEntry(topTenMenuIndex);
-}
+void LocalScores::topTenMenuPrevious() { topTenMenu.previous(); }
 
-void LocalScores::topTenMenuNext() {
-    stopTopTenMenuSounds();
-    if (topTenMenuIndex >= kTopTenMenuEntries) return;
-    ++topTenMenuIndex;
-    playTopTenMenuEntry(topTenMenuIndex);
-}
+void LocalScores::topTenMenuNext() { topTenMenu.next(); }
 
 void LocalScores::topTenMenuJump(std::string_view direction) {
-    stopTopTenMenuSounds();
-    std::int16_t target = topTenMenuIndex;
-    if (direction == "up") target = 1;
-    else if (direction == "down") target = kTopTenMenuEntries;
-    if (target == topTenMenuIndex) return;
-    topTenMenuIndex = target;
-    playTopTenMenuEntry(topTenMenuIndex);
+    topTenMenu.jumpTo(direction == "up"     ? std::int16_t{1}
+                      : direction == "down" ? kTopTenMenuEntries
+                                            : topTenMenuIndex);
 }
 
-void LocalScores::topTenMenuSelect() {
-    stopTopTenMenuSounds();
-    switch (topTenMenuIndex) {
-    case 1: chooseList('a'); break;
-    case 2: chooseList('b'); break;
-    case 3: chooseList('c'); break;
-    case 4: clearAllLists(); break;
-    case 5:
-        topTenMenuActive = false;
-        form_.menus.showMainMenu();
-        break;
-    default: break;
-    }
-}
+void LocalScores::topTenMenuSelect() { topTenMenu.select(); }
 
 void LocalScores::chooseList(char letter) {
     const DataFile lsDat = readDataFile(kTopTenFile);
     if (lsDat.state == FileState::Unreadable) {
         // Better no scores than made-up zeros; the menu stays where it was.
-        topTenMenuActive = false;
-        form_.menus.soundBusy = true;
-        form_.errorShow();
-        form_.menus.soundBusy = false;
-        topTenMenuActive = true;
+        menus_.stack.close(topTenMenu);
+        menus_.soundBusy = true;
+        if (hooks_.errorShow) hooks_.errorShow();
+        menus_.soundBusy = false;
+        menus_.stack.open(topTenMenu);
         return;
     }
     topTen_.loadTopTenList(letter, lsDat.content());
     topTenListLetter = letter;
-    topTenMenuActive = false;
+    menus_.stack.close(topTenMenu);
     openTopTenList();
 }
 
 void LocalScores::clearAllLists() {
-    const bool cleared = form_.platform.files().write(kTopTenFile, clearedTopTenFile(3));
+    const bool cleared = platform_.files().write(kTopTenFile, clearedTopTenFile(3));
     resetHighScore();
     // Keys pressed while the answer plays are only stored: no menu is open meanwhile, so none
     // can start a second reset or leave for the main menu underneath the wait.
-    topTenMenuActive = false;
-    form_.menus.soundBusy = true;
+    menus_.stack.close(topTenMenu);
+    menus_.soundBusy = true;
     if (cleared) {
-        auto& confirmation = form_.sound.menu.reset;
+        auto& confirmation = sound_.menu.reset;
         clips::replay(confirmation);
-        form_.sound.waitWhilePlaying(confirmation);
-    } else {
-        form_.errorShow();  // the lists are still there: do not confirm
+        sound_.waitWhilePlaying(confirmation);
+    } else if (hooks_.errorShow) {
+        hooks_.errorShow();  // the lists are still there: do not confirm
     }
-    form_.menus.soundBusy = false;
+    menus_.soundBusy = false;
     openTopTenMenu();
 }
 
 void LocalScores::openTopTenList() {
-    topTenListActive = true;
-    clips::replay(form_.sound.menu.topTenListPrompt);
+    menus_.stack.open(topTenList);
+    clips::replay(sound_.menu.topTenListPrompt);
     topTenListIndex = 1;
 }
 
-void LocalScores::stopTopTenListPrompt() { clips::silence(form_.sound.menu.topTenListPrompt); }
+void LocalScores::stopTopTenListPrompt() { clips::silence(sound_.menu.topTenListPrompt); }
 
-// Place 1 is not spoken on opening: it is heard by coming back up to it. Past either end
-// the list falls silent.
-void LocalScores::topTenListPrevious() {
-    stopTopTenListPrompt();
-    form_.numbers.stopNumberSpeech();
-    if (topTenListIndex <= 1) return;
-    --topTenListIndex;
-    form_.numbers.speakNumber(topTen_.topTenList(topTenListIndex), false);
-}
+void LocalScores::topTenListPrevious() { topTenList.previous(); }
 
-void LocalScores::topTenListNext() {
+void LocalScores::topTenListNext() { topTenList.next(); }
+
+void LocalScores::leaveTopTenList(bool toMainMenu) {
+    menus_.stack.close(topTenList);
+    numbers_.stopNumberSpeech();
     stopTopTenListPrompt();
-    form_.numbers.stopNumberSpeech();
-    if (topTenListIndex >= topTenPlaces) return;
-    ++topTenListIndex;
-    form_.numbers.speakNumber(topTen_.topTenList(topTenListIndex), false);
+    if (toMainMenu) menus_.showMainMenu();
+    else openTopTenMenu();
 }
 
 bool LocalScores::topTenKeyDown(int keyCode) {
-    if (topTenMenuActive) {
-        switch (keyCode) {
-        case vk::Up: topTenMenuPrevious(); break;
-        case vk::Down: topTenMenuNext(); break;
-        case vk::Enter: topTenMenuSelect(); break;
-        case vk::Home: topTenMenuJump("up"); break;
-        case vk::End: topTenMenuJump("down"); break;
-        case vk::Escape:
-        case vk::Left:
-            stopTopTenMenuSounds();
-            topTenMenuActive = false;
-            form_.menus.showMainMenu();
-            break;
-        default: break;
-        }
-        return true;
-    }
-    if (topTenListActive) {
-        switch (keyCode) {
-        case vk::Up: topTenListPrevious(); break;
-        case vk::Down: topTenListNext(); break;
-        case vk::Left:
-            topTenListActive = false;
-            form_.numbers.stopNumberSpeech();
-            stopTopTenListPrompt();
-            topTenMenuActive = true;
-            openTopTenMenu();
-            break;
-        case vk::Enter:
-        case vk::Escape:
-            topTenListActive = false;
-            form_.numbers.stopNumberSpeech();
-            stopTopTenListPrompt();
-            form_.menus.showMainMenu();
-            break;
-        default: break;
-        }
-        return true;
-    }
-    return false;
+    if (!topTenMenuActive() && !topTenListActive()) return false;
+    menus_.stack.keyDown(keyCode);
+    return true;
 }
 
 }  // namespace zorvan

@@ -108,7 +108,7 @@ protected:
         ASSERT_EQ(s.form.menus.mainMenuIndex, 5);
         opened = s.mark();
         s.press(vk::Enter);
-        ASSERT_TRUE(s.form.keyMap.keyMenuActive);
+        ASSERT_TRUE(s.form.keyMap.keyMenuActive());
     }
     // Goes down to entry n (from entry 1).
     void goTo(int entry) {
@@ -121,7 +121,7 @@ protected:
 
 TEST_F(KeyMenuTest, OpensWithItsIntroductionOverQuieterMusic) {
     const auto& k = s.form.keyMap;
-    EXPECT_FALSE(s.form.menus.mainMenuActive);
+    EXPECT_FALSE(s.form.menus.mainMenuActive());
     EXPECT_EQ(k.keyMenuIndex, 1);
     EXPECT_EQ(k.keyMenuCount, 13);
     EXPECT_FALSE(k.waitingForKey);
@@ -179,10 +179,10 @@ TEST_F(KeyMenuTest, EscapeWhileWaitingForAKeyIsAssignedAndTheMenuStays) {
     s.pressAt(vk::Down, s.now() + 60);  // during the confirmation: ignored
     s.press(vk::Enter);                 // entry 1, "kstart"
     EXPECT_EQ(k.kstart, 27);
-    EXPECT_TRUE(k.keyMenuActive);
+    EXPECT_TRUE(k.keyMenuActive());
     EXPECT_FALSE(k.waitingForKey);
     EXPECT_FALSE(s.form.menus.soundBusy);
-    EXPECT_FALSE(s.form.menus.mainMenuActive);
+    EXPECT_FALSE(s.form.menus.mainMenuActive());
     EXPECT_FALSE(s.exitStatus);
     // The menu starts over with its introduction on entry 1.
     EXPECT_EQ(k.keyMenuIndex, 1);
@@ -222,7 +222,7 @@ TEST_F(KeyMenuTest, NavigationKeysPressedForAnActionAreAssignedNotObeyed) {
     s.pressAt(vk::Enter, s.now() + 10);
     s.press(vk::Enter);  // kstop
     EXPECT_EQ(k.kstop, vk::Enter);
-    EXPECT_TRUE(k.keyMenuActive);
+    EXPECT_TRUE(k.keyMenuActive());
 }
 
 TEST_F(KeyMenuTest, RestoringTheDefaultsSavesThemAndStaysOnEntryTwelve) {
@@ -256,18 +256,18 @@ TEST_F(KeyMenuTest, EntryThirteenEscapeAndLeftGoBackToTheMainMenu) {
     s.press(vk::End);
     auto at = s.mark();
     s.press(vk::Enter);
-    EXPECT_FALSE(k.keyMenuActive);
-    EXPECT_TRUE(m.mainMenuActive);
+    EXPECT_FALSE(k.keyMenuActive());
+    EXPECT_TRUE(m.mainMenuActive());
     s.expectInOrder({"volume sounds/menu/music.wav 0", "play sounds/menu/m_p.wav once"}, at);
 
     for (int key : {vk::Escape, vk::Left}) {
         for (int i = 0; i < 4; ++i) s.press(vk::Down);
         s.press(vk::Enter);
-        ASSERT_TRUE(k.keyMenuActive);
+        ASSERT_TRUE(k.keyMenuActive());
         at = s.mark();
         s.press(key);
-        EXPECT_FALSE(k.keyMenuActive);
-        EXPECT_TRUE(m.mainMenuActive);
+        EXPECT_FALSE(k.keyMenuActive());
+        EXPECT_TRUE(m.mainMenuActive());
         EXPECT_EQ(m.mainMenuIndex, 1);
         s.expectInOrder({"stop sounds/menu/kp.wav", "play sounds/menu/m_p.wav once"}, at);
         EXPECT_FALSE(s.exitStatus);
@@ -281,8 +281,8 @@ TEST_F(KeyMenuTest, EscapeDuringTheConfirmationLeavesForGood) {
     s.pressAt(vk::Escape, s.now() + 20);
     s.press(vk::Enter);
     EXPECT_EQ(k.kstart, 76);
-    EXPECT_FALSE(k.keyMenuActive);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_FALSE(k.keyMenuActive());
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_FALSE(s.form.menus.soundBusy);
     EXPECT_EQ(s.form.sound.menu.music->getVolume(), 0);
 }
@@ -295,7 +295,7 @@ TEST_F(KeyMenuTest, SavingIsQuietWhenTheFileCannotBeWritten) {
     s.pressAt(65, s.now() + 10);
     s.press(vk::Enter);
     EXPECT_EQ(k.kstart, 65);
-    EXPECT_TRUE(k.keyMenuActive);
+    EXPECT_TRUE(k.keyMenuActive());
     EXPECT_FALSE(s.exitStatus);
     EXPECT_FALSE(s.has("file keys.dat", opened));
 }

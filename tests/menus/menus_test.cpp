@@ -16,7 +16,7 @@ class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(s.load()) << s.dump();
-        ASSERT_TRUE(s.form.menus.mainMenuActive);
+        ASSERT_TRUE(s.form.menus.mainMenuActive());
     }
     void pressTimes(int code, int times) {
         for (int i = 0; i < times; ++i) s.press(code);
@@ -110,10 +110,10 @@ TEST_F(MenuTest, DownStepByStepSpeaksEveryEntryUpToTheLast) {
     walk("m", 8, m.mainMenuIndex);
     s.press(vk::Home);
     s.press(vk::Enter);
-    ASSERT_TRUE(m.carMenuActive);
+    ASSERT_TRUE(m.carMenuActive());
     walk("c", 4, m.carMenuIndex);
     s.press(vk::Enter);
-    ASSERT_TRUE(m.difficultyMenuActive);
+    ASSERT_TRUE(m.difficultyMenuActive());
     walk("d", 3, m.difficultyMenuIndex);
 }
 
@@ -132,8 +132,8 @@ TEST_F(MenuTest, EnterRightAfterThePromptOpensTheCarMenu) {
     auto at = s.mark();
     s.press(vk::Enter);
     auto& m = s.form.menus;
-    EXPECT_FALSE(m.mainMenuActive);
-    EXPECT_TRUE(m.carMenuActive);
+    EXPECT_FALSE(m.mainMenuActive());
+    EXPECT_TRUE(m.carMenuActive());
     EXPECT_EQ(m.carMenuIndex, 1);
     EXPECT_EQ(m.carMenuCount, 4);
     EXPECT_EQ(s.soundEvents(at),
@@ -174,8 +174,8 @@ TEST_P(CarChoiceTest, ChoosingACarSetsTypeAndSpeedThenAsksForTheDifficulty) {
     auto& m = s.form.menus;
     EXPECT_EQ(m.selectedCarType, choice.entry);
     EXPECT_FLOAT_EQ(s.form.race.m_speed, choice.speed);
-    EXPECT_FALSE(m.carMenuActive);
-    EXPECT_TRUE(m.difficultyMenuActive);
+    EXPECT_FALSE(m.carMenuActive());
+    EXPECT_TRUE(m.difficultyMenuActive());
     EXPECT_EQ(m.difficultyMenuIndex, 1);
     EXPECT_EQ(m.difficultyMenuCount, 3);
     s.expectInOrder({"play sounds/menu/m_click.wav once", "rewind sounds/menu/dp.wav",
@@ -193,8 +193,8 @@ TEST_F(MenuTest, EscapeOrLeftInTheCarAndDifficultyMenusReturnToTheMainPrompt) {
     auto at = s.mark();
     s.press(vk::Left);
     auto& m = s.form.menus;
-    EXPECT_TRUE(m.mainMenuActive);
-    EXPECT_FALSE(m.carMenuActive);
+    EXPECT_TRUE(m.mainMenuActive());
+    EXPECT_FALSE(m.carMenuActive());
     s.expectInOrder({"stop sounds/menu/c2.wav", "play sounds/menu/m_p.wav once"}, at);
 
     s.press(vk::Enter);         // car menu
@@ -203,8 +203,8 @@ TEST_F(MenuTest, EscapeOrLeftInTheCarAndDifficultyMenusReturnToTheMainPrompt) {
     s.press(vk::End);           // "crazy"
     at = s.mark();
     s.press(vk::Escape);
-    EXPECT_TRUE(m.mainMenuActive);
-    EXPECT_FALSE(m.difficultyMenuActive);
+    EXPECT_TRUE(m.mainMenuActive());
+    EXPECT_FALSE(m.difficultyMenuActive());
     EXPECT_EQ(m.mainMenuIndex, 1);
     EXPECT_EQ(m.selectedCarType, 2);  // kept until a car is chosen again
     s.expectInOrder({"stop sounds/menu/d3.wav", "play sounds/menu/m_p.wav once"}, at);
@@ -224,9 +224,9 @@ TEST_F(MenuTest, ChoosingADifficultyIgnoresKeysDuringTheClickThenReleasesTheMenu
     s.press(vk::Enter);
     auto& m = s.form.menus;
     EXPECT_EQ(m.difficulty, "normal");
-    EXPECT_FALSE(m.difficultyMenuActive);
-    EXPECT_FALSE(m.mainMenuActive);
-    EXPECT_FALSE(m.carMenuActive);
+    EXPECT_FALSE(m.difficultyMenuActive());
+    EXPECT_FALSE(m.mainMenuActive());
+    EXPECT_FALSE(m.carMenuActive());
     EXPECT_FALSE(s.form.sound.menu.music);
     const auto stopMusic = s.expectInOrder(
         {"play sounds/menu/m_click.wav once", "key 40", "key 13", "key 36", "end sounds/menu/m_click.wav",
@@ -249,8 +249,8 @@ TEST_F(MenuTest, LeavingTheDifficultyMenuDuringTheClickWithdrawsTheChoice) {
     s.pressAt(vk::Escape, s.now() + 1);
     s.press(vk::Enter);
     auto& m = s.form.menus;
-    EXPECT_TRUE(m.mainMenuActive);
-    EXPECT_FALSE(m.difficultyMenuActive);
+    EXPECT_TRUE(m.mainMenuActive());
+    EXPECT_FALSE(m.difficultyMenuActive());
     EXPECT_FALSE(m.soundBusy);
     EXPECT_EQ(m.difficulty, "");
     EXPECT_TRUE(s.form.sound.menu.music);
@@ -283,7 +283,7 @@ TEST_F(MenuTest, EntrySevenPlaysTheTestClipOverPausedMusicThenSpeaksEntrySevenAg
         EXPECT_FALSE(s.has("play sounds/menu/" + std::string(other) + ".wav once", at)) << other;
     EXPECT_LT(stop, resume);
     EXPECT_EQ(s.form.menus.mainMenuIndex, 7);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_FALSE(s.form.menus.soundBusy);
 }
 
@@ -314,8 +314,8 @@ protected:
 
 TEST_F(LgMenuTest, OpensOverQuieterMusic) {
     auto& m = s.form.menus;
-    EXPECT_TRUE(m.lgMenuActive);
-    EXPECT_FALSE(m.mainMenuActive);
+    EXPECT_TRUE(m.lgMenuActive());
+    EXPECT_FALSE(m.mainMenuActive());
     EXPECT_EQ(m.lgMenuIndex, 1);
     s.expectInOrder({"volume sounds/menu/music.wav -1000", "rewind sounds/lgs/lgp.wav", "play sounds/lgs/lgp.wav once"},
                     at);
@@ -330,8 +330,8 @@ TEST_F(LgMenuTest, FourEntryListWrapsBothWays) {
     auto& m = s.form.menus;
     auto mark = s.mark();
     s.press(vk::Enter);
-    EXPECT_TRUE(m.ltListActive);
-    EXPECT_FALSE(m.lgMenuActive);
+    EXPECT_TRUE(m.ltListActive());
+    EXPECT_FALSE(m.lgMenuActive());
     EXPECT_EQ(s.soundEvents(mark), (Events{"stop sounds/lgs/lgp.wav", "rewind sounds/lgs/lgp.wav",
                                            "play sounds/lgs/lt1.wav once"}));
 
@@ -351,13 +351,13 @@ TEST_F(LgMenuTest, FourEntryListWrapsBothWays) {
     s.press(vk::End);
     s.press(vk::Enter);
     EXPECT_TRUE(s.soundEvents(mark).empty()) << s.dump(mark);
-    EXPECT_TRUE(m.ltListActive);
+    EXPECT_TRUE(m.ltListActive());
 
     // Back to the lg menu, which starts over with its prompt.
     mark = s.mark();
     s.press(vk::Escape);
-    EXPECT_FALSE(m.ltListActive);
-    EXPECT_TRUE(m.lgMenuActive);
+    EXPECT_FALSE(m.ltListActive());
+    EXPECT_TRUE(m.lgMenuActive());
     EXPECT_EQ(m.lgMenuIndex, 1);
     EXPECT_EQ(m.ltListIndex, 1);
     s.expectInOrder({"stop sounds/lgs/lt1.wav", "play sounds/lgs/lgp.wav once"}, mark);
@@ -368,7 +368,7 @@ TEST_F(LgMenuTest, TenEntryListWrapsBetweenTheFirstAndTheLastClip) {
     s.press(vk::Down);
     auto mark = s.mark();
     s.press(vk::Enter);
-    EXPECT_TRUE(m.laListActive);
+    EXPECT_TRUE(m.laListActive());
     EXPECT_EQ(m.laListIndex, 1);
     s.expectInOrder({"rewind sounds/lgs/la1.wav", "play sounds/lgs/la1.wav once"}, mark);
 
@@ -387,8 +387,8 @@ TEST_F(LgMenuTest, TenEntryListWrapsBetweenTheFirstAndTheLastClip) {
                                            "play sounds/lgs/la1.wav once"}));
 
     s.press(vk::Left);
-    EXPECT_FALSE(m.laListActive);
-    EXPECT_TRUE(m.lgMenuActive);
+    EXPECT_FALSE(m.laListActive());
+    EXPECT_TRUE(m.lgMenuActive());
     EXPECT_EQ(m.laListIndex, 1);
 }
 
@@ -402,7 +402,7 @@ TEST_F(LgMenuTest, DownStepByStepSpeaksEveryEntryUpToTheLastInTheMenuAndItsList)
     }
     s.press(vk::Home);
     s.press(vk::Enter);
-    ASSERT_TRUE(m.ltListActive);
+    ASSERT_TRUE(m.ltListActive());
     for (int entry = 2; entry <= 4; ++entry) {
         const auto mark = s.mark();
         s.press(vk::Down);
@@ -433,8 +433,8 @@ TEST_F(LgMenuTest, EntryThreeGoesBackToTheMainMenuAtFullMusicVolume) {
     s.press(vk::End);
     const auto mark = s.mark();
     s.press(vk::Enter);
-    EXPECT_FALSE(m.lgMenuActive);
-    EXPECT_TRUE(m.mainMenuActive);
+    EXPECT_FALSE(m.lgMenuActive());
+    EXPECT_TRUE(m.mainMenuActive());
     EXPECT_EQ(m.mainMenuIndex, 1);
     s.expectInOrder({"volume sounds/menu/music.wav 0", "play sounds/menu/m_p.wav once"}, mark);
 }
@@ -457,7 +457,7 @@ TEST_F(MenuTest, MovingOnCutsOffTheSpokenHighScore) {
         }
         EXPECT_FALSE(s.form.numbers.speaking());
     }
-    EXPECT_TRUE(s.form.menus.carMenuActive);
+    EXPECT_TRUE(s.form.menus.carMenuActive());
     s.expectInOrder({"play sounds/menu/c_p.wav once", "end sounds/menu/c_p.wav"});
 }
 
@@ -477,7 +477,7 @@ TEST_F(MenuTest, VersionIsSaidClipByClipWhileTheMenuIgnoresArrows) {
     auto& m = s.form.menus;
     EXPECT_FALSE(m.soundBusy);
     EXPECT_EQ(m.mainMenuIndex, 1);
-    EXPECT_TRUE(m.mainMenuActive);
+    EXPECT_TRUE(m.mainMenuActive());
     EXPECT_FALSE(s.has("play sounds/menu/m2.wav once", at));
     EXPECT_FALSE(s.has("play sounds/menu/m_click.wav once", at));
     // The clips are not rewound: each played to its end.
@@ -509,7 +509,7 @@ TEST_F(MenuTest, EscapeDuringTheAnnouncementDoesNotLeaveTheGame) {
     s.pressAt(vk::Escape, s.now() + 1);
     s.press(kV);
     EXPECT_FALSE(s.exitStatus);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
 }
 
 // The same announcement and navigation with the clips of the generated sound pack, whose

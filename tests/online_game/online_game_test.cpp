@@ -27,7 +27,7 @@ void playGame(Scenario& s, const std::string& base, std::int32_t points, std::in
     s.pressAt(vk::Enter, s.now() + 300);
     s.press(vk::Escape);  // the exit prompt, answered with Enter
     ASSERT_FALSE(s.form.race.game);
-    ASSERT_TRUE(s.form.menus.mainMenuActive);
+    ASSERT_TRUE(s.form.menus.mainMenuActive());
 }
 
 class OnlineGame : public ::testing::Test {
@@ -176,7 +176,7 @@ TEST_F(SlowOnlineGame, KeysDuringARequestAreTakenAtOnceAndIgnoredAsWhileTheMenuI
     EXPECT_EQ(timeOf("key 40", from), start + 300) << s.dump(from);
     EXPECT_EQ(timeOf("key 27", from), start + 600);
     EXPECT_FALSE(s.exitStatus);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_EQ(s.form.menus.mainMenuIndex, 3);
     EXPECT_FALSE(s.has("play sounds/menu/m4.wav once", from));
     EXPECT_FALSE(s.has("play sounds/speech/yourhighscore.wav once", from));

@@ -48,7 +48,7 @@ Played playByEar(RaceScenario& s, int stopAtLevel) {
             break;
         }
     }
-    s.runUntil([&] { return s.form.menus.mainMenuActive; }, 120000);
+    s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 120000);
     return played;
 }
 
@@ -65,7 +65,7 @@ TEST(Autopilot, PlaysANormalArcadeGameByEarToLevelTwelveAndBeyond) {
     ::testing::Test::RecordProperty("crashes", played.crashes);
     ::testing::Test::RecordProperty("secondsPlayed", static_cast<int>(s.now() / 1000));
     EXPECT_FALSE(s.form.race.game);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_EQ(s.runningRaceTimers(), "");
     EXPECT_TRUE(s.form.sound.menu.music != nullptr);
     EXPECT_TRUE(s.form.sound.race.ambience == nullptr);
@@ -87,7 +87,7 @@ TEST(Autopilot, GamesEndByHoleOrCrashesWithTheirRecords) {
         ASSERT_TRUE(s.startThroughMenus(4, 3, true));
         const Played played = playByEar(s, 1000);
         EXPECT_FALSE(played.endedByEscape);
-        EXPECT_TRUE(s.form.menus.mainMenuActive);
+        EXPECT_TRUE(s.form.menus.mainMenuActive());
         EXPECT_TRUE(s.form.race.endCause == "cars" || s.form.race.endCause == "hole") << s.form.race.endCause;
         EXPECT_EQ(s.runningRaceTimers(), "");
         const std::string stats = s.folder.read("stats.txt");

@@ -310,7 +310,7 @@ TEST_F(CarTest, LeavingTheGameWhileARepairIsSaidLeavesNothingBehind) {
     s.press(vk::Ctrl);
     EXPECT_FALSE(s.form.race.game);
     EXPECT_EQ(s.form.player, nullptr);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_EQ(s.form.race.endCause, "escape");
     EXPECT_EQ(s.count("play sounds/bad_enjen.wav loop"), 1);  // only the failure's
 }
@@ -327,7 +327,7 @@ TEST_F(CarTest, LeavingTheGameWhileTheLazerHitsLeavesNothingBehind) {
     EXPECT_FALSE(s.form.race.game);
     EXPECT_EQ(s.form.race.stats.carsBlasted, 1);
     EXPECT_EQ(s.count("play sounds/car/carexplode.wav once"), 0);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
 }
 
 TEST_F(CarTest, WaitLetsTicksRunForTheRequestedTime) {

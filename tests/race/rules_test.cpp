@@ -19,7 +19,7 @@ bool contains(const std::string& text, const std::string& part) {
 // The game has ended and left everything as the main menu needs it.
 void expectBackInTheMenu(RaceScenario& s) {
     EXPECT_FALSE(s.form.race.game);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_TRUE(s.form.sound.menu.music != nullptr);
     EXPECT_TRUE(s.form.sound.race.ambience == nullptr);
     EXPECT_EQ(s.runningRaceTimers(), "");
@@ -177,7 +177,7 @@ TEST(GameOver, TheLastLifeEndsTheGameWithCarsAndWritesItsRecords) {
     s.form.addPoints(730);
     s.platform.script = {uFor(2, 3), uFor(1, 4)};  // a car in the centre lane, where the player is
     ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 20000));
-    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 60000));
     EXPECT_EQ(s.form.race.endCause, "cars");
     EXPECT_EQ(s.form.race.points, 730);  // the last crash costs no points
     // The car is counted after it is judged: the report, written inside the crash, leaves it out.
@@ -211,7 +211,7 @@ TEST(GameOver, TheCarThatEndsTheGameIsJudgedBeforeItIsCounted) {
         s.start(car, difficulty, "tetriss");
         s.form.tmrAccelerate.setEnabled(false);
         ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 3600000));
-        ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+        ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 60000));
         ASSERT_EQ(s.form.race.endCause, "cars");
         const int arrived = s.form.race.stats.carsAvoided;
         EXPECT_GE(arrived, 3);
@@ -246,7 +246,7 @@ TEST(Holes, AHoleInThePlayersLaneEndsTheGameWhateverTheLifes) {
     const std::int64_t warned = s.now();
     ASSERT_TRUE(s.runUntil([&] { return !s.form.race.game; }, 5000));
     EXPECT_EQ(s.timeOf("play sounds/fallhole.wav once") - warned, 4000);
-    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 60000));
     EXPECT_EQ(s.form.race.endCause, "hole");
     expectBackInTheMenu(s);
     EXPECT_TRUE(s.has("play sounds/fallhole.wav once"));
@@ -281,7 +281,7 @@ TEST(Holes, KeysDuringTheFallDoNotEndTheGameTwice) {
     s.pressAt(vk::Escape, s.now() + 5050);
     s.pressAt(vk::Enter, s.now() + 5100);
     s.pressAt(vk::letter('p'), s.now() + 5150);
-    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 60000));
     EXPECT_EQ(s.form.race.endCause, "hole");
     EXPECT_FALSE(s.form.race.pause);
     EXPECT_EQ(s.count("file stats.txt"), 1);
@@ -393,7 +393,7 @@ TEST_F(RaceKeys, PauseExitPromptAndGameOverSilenceBothSpeechChannels) {
     s.form.restoreScore(s.form.race.points, 1);
     ASSERT_TRUE(s.runUntil([&] {
         if (s.form.race.game) s.form.crashIntoCar();  // the last life: the game ends in here
-        return s.form.menus.mainMenuActive;
+        return s.form.menus.mainMenuActive();
     }));
     expectBothStopped(at, "game over");
 }

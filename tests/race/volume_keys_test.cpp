@@ -60,7 +60,7 @@ TEST(VolumeKeys, MenuStepsConfirmAtTheNewLevelStopAtTheEndsAndAreStored) {
     EXPECT_EQ(stored(s, "music"), "-6");
     // The music's own volume is the game's, untouched; the menu stays where it was.
     EXPECT_EQ(s.countPrefix("volume sounds/menu/music.wav", at), 0);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_EQ(s.form.menus.mainMenuIndex, 1);
 
     // Down to -30 dB, then off, then the end of the range.
@@ -173,7 +173,7 @@ TEST(VolumeKeys, AKeyMappedToAGameActionKeepsItInTheRaceAndIsAssignedWhenRemappi
     // Key map (main menu entry 5), entry 1: the next key, F12, becomes the start key.
     for (int i = 0; i < 4; ++i) s.press(vk::Down);
     s.press(vk::Enter);
-    ASSERT_TRUE(s.form.keyMap.keyMenuActive);
+    ASSERT_TRUE(s.form.keyMap.keyMenuActive());
     s.pressAt(vk::F12, s.now() + 500);
     at = s.mark();
     s.press(vk::Enter);
@@ -181,7 +181,7 @@ TEST(VolumeKeys, AKeyMappedToAGameActionKeepsItInTheRaceAndIsAssignedWhenRemappi
     EXPECT_EQ(s.countPrefix("group ", at), 0) << s.dump(at);
     EXPECT_FALSE(s.has("play sounds/err.wav once", at));
     s.press(vk::Escape);
-    ASSERT_TRUE(s.form.menus.mainMenuActive);
+    ASSERT_TRUE(s.form.menus.mainMenuActive());
 
     // Into a race: F9 pauses, F12 starts the car; F10 is still the music's.
     s.press(vk::Enter);

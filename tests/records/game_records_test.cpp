@@ -270,7 +270,7 @@ TEST(GameEnd, EnterAtTheExitPromptRecordsTheGame) {
     g.sim.pressKey(vk::Enter, g.sim.nowMs() + 300);
     g.press(vk::Escape);
     ASSERT_FALSE(g.form.race.game) << g.dump();
-    EXPECT_TRUE(g.form.menus.mainMenuActive);
+    EXPECT_TRUE(g.form.menus.mainMenuActive());
 
     EXPECT_EQ(g.form.race.stats.earnedPosition, 1);
     EXPECT_EQ(g.folder.read("ls.dat"), lsDatWith({30}, {}, {}));

@@ -18,7 +18,7 @@ protected:
     void SetUp() override {
         g.folder.write("ls.dat", lsDatWith({7}, kNormal, {3}));
         ASSERT_TRUE(g.load()) << g.dump();
-        ASSERT_TRUE(g.form.menus.mainMenuActive);
+        ASSERT_TRUE(g.form.menus.mainMenuActive());
     }
     // Main menu entry 4.
     void openTopTenMenu() {
@@ -45,8 +45,8 @@ TEST_F(TopTenMenuTest, EntryFourBrowsesAListScoreByScoreResetsAndReturnsToTheMai
     g.sim.settings().set("Kestrine", "zorvan", "highscore", "640");
     auto at = g.mark();
     openTopTenMenu();
-    EXPECT_FALSE(g.form.menus.mainMenuActive);
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_FALSE(g.form.menus.mainMenuActive());
+    EXPECT_TRUE(scores.topTenMenuActive());
     EXPECT_EQ(scores.topTenMenuIndex, 1);
     EXPECT_TRUE(g.has("volume sounds/menu/music.wav -500", at)) << g.dump(at);
     EXPECT_EQ(g.plays(at).back(), "play sounds/menu/lp.wav once");
@@ -58,8 +58,8 @@ TEST_F(TopTenMenuTest, EntryFourBrowsesAListScoreByScoreResetsAndReturnsToTheMai
     at = g.mark();
     g.press(vk::Enter);
     g.runFor(600);
-    EXPECT_FALSE(scores.topTenMenuActive);
-    EXPECT_TRUE(scores.topTenListActive);
+    EXPECT_FALSE(scores.topTenMenuActive());
+    EXPECT_TRUE(scores.topTenListActive());
     EXPECT_EQ(scores.topTenListLetter, 'b');
     EXPECT_EQ(g.plays(at), Strings{"play sounds/menu/lpp.wav once"});
 
@@ -87,8 +87,8 @@ TEST_F(TopTenMenuTest, EntryFourBrowsesAListScoreByScoreResetsAndReturnsToTheMai
     // Left: back to the top-ten menu, from its first entry.
     at = g.mark();
     g.press(vk::Left);
-    EXPECT_FALSE(scores.topTenListActive);
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_FALSE(scores.topTenListActive());
+    EXPECT_TRUE(scores.topTenMenuActive());
     EXPECT_EQ(scores.topTenMenuIndex, 1);
     EXPECT_EQ(g.plays(at), Strings{"play sounds/menu/lp.wav once"});
 
@@ -107,15 +107,15 @@ TEST_F(TopTenMenuTest, EntryFourBrowsesAListScoreByScoreResetsAndReturnsToTheMai
     const auto ended = std::find(events.begin(), events.end(), "end sounds/menu/reset.wav");
     const auto prompt = std::find(events.begin(), events.end(), "play sounds/menu/lp.wav once");
     EXPECT_LT(ended, prompt) << "the menu came back before the confirmation had ended\n" << g.dump(at);
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_TRUE(scores.topTenMenuActive());
     EXPECT_EQ(scores.topTenMenuIndex, 1);
     EXPECT_FALSE(g.form.menus.soundBusy);
 
     // Escape: the main menu with its music back at full volume.
     at = g.mark();
     g.press(vk::Escape);
-    EXPECT_FALSE(scores.topTenMenuActive);
-    EXPECT_TRUE(g.form.menus.mainMenuActive);
+    EXPECT_FALSE(scores.topTenMenuActive());
+    EXPECT_TRUE(g.form.menus.mainMenuActive());
     EXPECT_TRUE(g.has("volume sounds/menu/music.wav 0", at)) << g.dump(at);
     EXPECT_EQ(g.plays(at).back(), "play sounds/menu/m_p.wav once");
 }
@@ -153,8 +153,8 @@ TEST_F(TopTenMenuTest, MenuFallsSilentAtItsEndsAndDoesNotWrap) {
     g.press(vk::End);
     at = g.mark();
     g.press(vk::Enter);
-    EXPECT_FALSE(scores.topTenMenuActive);
-    EXPECT_TRUE(g.form.menus.mainMenuActive);
+    EXPECT_FALSE(scores.topTenMenuActive());
+    EXPECT_TRUE(g.form.menus.mainMenuActive());
     EXPECT_EQ(g.plays(at).back(), "play sounds/menu/m_p.wav once");
 }
 
@@ -177,8 +177,8 @@ TEST_F(TopTenMenuTest, LeftOrEscapeLeavesTheMenuAndEnterOrEscapeLeavesAListForTh
         const auto at = g.mark();
         g.press(leave);
         EXPECT_TRUE(g.has("stop sounds/menu/ls2.wav", at)) << g.dump(at);
-        EXPECT_FALSE(scores.topTenMenuActive);
-        EXPECT_TRUE(g.form.menus.mainMenuActive);
+        EXPECT_FALSE(scores.topTenMenuActive());
+        EXPECT_TRUE(g.form.menus.mainMenuActive());
         EXPECT_EQ(g.form.menus.mainMenuIndex, 1);
     }
     for (int leave : {vk::Enter, vk::Escape}) {
@@ -187,7 +187,7 @@ TEST_F(TopTenMenuTest, LeftOrEscapeLeavesTheMenuAndEnterOrEscapeLeavesAListForTh
         g.press(vk::Up);
         g.press(vk::Up);  // entry 3, "crazy"
         g.press(vk::Enter);
-        ASSERT_TRUE(scores.topTenListActive);
+        ASSERT_TRUE(scores.topTenListActive());
         EXPECT_EQ(scores.topTenListLetter, 'c');
         EXPECT_EQ(sayAfter(vk::Down), Strings{"0"});
         g.press(vk::Down);  // speech queued, then cut off at once
@@ -195,9 +195,9 @@ TEST_F(TopTenMenuTest, LeftOrEscapeLeavesTheMenuAndEnterOrEscapeLeavesAListForTh
         g.press(leave);
         g.runFor(600);
         EXPECT_TRUE(g.spoken(at).empty()) << g.dump(at);
-        EXPECT_FALSE(scores.topTenListActive);
-        EXPECT_FALSE(scores.topTenMenuActive);
-        EXPECT_TRUE(g.form.menus.mainMenuActive);
+        EXPECT_FALSE(scores.topTenListActive());
+        EXPECT_FALSE(scores.topTenMenuActive());
+        EXPECT_TRUE(g.form.menus.mainMenuActive());
     }
 }
 
@@ -218,7 +218,7 @@ TEST_F(TopTenMenuTest, MissingListReadsAsZerosAndAnUnreadableOneIsRefused) {
     g.folder.remove("ls.dat");
     openTopTenMenu();
     g.press(vk::Enter);
-    ASSERT_TRUE(scores.topTenListActive);
+    ASSERT_TRUE(scores.topTenListActive());
     EXPECT_EQ(sayAfter(vk::Down), Strings{"0"});
     g.press(vk::Left);
 
@@ -228,8 +228,8 @@ TEST_F(TopTenMenuTest, MissingListReadsAsZerosAndAnUnreadableOneIsRefused) {
     auto at = g.mark();
     g.press(vk::Enter);
     EXPECT_TRUE(g.has("play sounds/err.wav once", at)) << g.dump(at);
-    EXPECT_FALSE(scores.topTenListActive);
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_FALSE(scores.topTenListActive());
+    EXPECT_TRUE(scores.topTenMenuActive());
     EXPECT_EQ(scores.topTenMenuIndex, 2);
     EXPECT_FALSE(g.form.menus.soundBusy);
     EXPECT_EQ(g.folder.read("ls.dat"), lsDatWith({5}, {}, {}));
@@ -259,8 +259,8 @@ TEST_F(TopTenMenuTest, KeysDuringTheResetConfirmationStartNothing) {
     g.sim.pressKey(vk::Escape, g.sim.nowMs() + 80);
     g.press(vk::Enter);
     EXPECT_EQ(count("play sounds/menu/reset.wav once", at), 1u) << g.dump(at);
-    EXPECT_TRUE(scores.topTenMenuActive);
-    EXPECT_FALSE(g.form.menus.mainMenuActive);
+    EXPECT_TRUE(scores.topTenMenuActive());
+    EXPECT_FALSE(g.form.menus.mainMenuActive());
     EXPECT_EQ(scores.topTenMenuIndex, 1);
 }
 
@@ -293,7 +293,7 @@ TEST_F(TopTenMenuTest, RefusedDeletionIsReportedAndTheGameGoesOn) {
     EXPECT_EQ(g.form.highScore, 640);
     EXPECT_EQ(g.storedHighScore(), "640");
     EXPECT_EQ(g.folder.read("ls.dat"), clearedTopTenFile(3));
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_TRUE(scores.topTenMenuActive());
 }
 
 TEST_F(TopTenMenuTest, ListsThatCannotBeClearedAreNotConfirmedAsCleared) {
@@ -307,7 +307,7 @@ TEST_F(TopTenMenuTest, ListsThatCannotBeClearedAreNotConfirmedAsCleared) {
     EXPECT_EQ(g.folder.read("ls.dat"), before);
     EXPECT_TRUE(g.has("play sounds/err.wav once", at)) << g.dump(at);
     EXPECT_FALSE(g.has("play sounds/menu/reset.wav once", at)) << g.dump(at);
-    EXPECT_TRUE(scores.topTenMenuActive);
+    EXPECT_TRUE(scores.topTenMenuActive());
     EXPECT_FALSE(g.form.menus.soundBusy);
 }
 

@@ -35,7 +35,7 @@ struct Snapshot {
     explicit Snapshot(const MainForm& f)
         : levels(f.race.levels), points(f.race.points), speed(f.race.speed), secondSpeed(f.race.secondSpeed), lifes(f.race.m_lifes),
           carType(f.menus.selectedCarType), mode(f.mode), difficulty(f.menus.difficulty), carSpeed(f.race.m_speed),
-          stats(f.race.stats), game(f.race.game), hasSaved(f.race.hasSaved), mainMenuActive(f.menus.mainMenuActive),
+          stats(f.race.stats), game(f.race.game), hasSaved(f.race.hasSaved), mainMenuActive(f.menus.mainMenuActive()),
           raceBank(f.sound.race.ambience != nullptr), player(f.player.get()) {}
 
     bool operator==(const Snapshot& o) const {
@@ -73,7 +73,7 @@ void startShapedGame(RaceScenario& s) {
 void leaveToMenu(RaceScenario& s) {
     s.pressAt(vk::Enter, s.now() + 300);
     s.press(vk::Escape);
-    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive; }, 60000));
+    ASSERT_TRUE(s.runUntil([&] { return s.form.menus.mainMenuActive(); }, 60000));
     ASSERT_FALSE(s.form.race.game);
 }
 
@@ -115,7 +115,7 @@ TEST(SaveAndLoad, ALoadedGameResumesWhereItWasSavedWithTheCarStanding) {
     ASSERT_TRUE(f.race.game) << s.dump(loadAt);
     EXPECT_TRUE(s.has("play sounds/speech/loaded.wav once", loadAt));
     EXPECT_FALSE(s.has("load sounds/err.wav", loadAt));
-    EXPECT_FALSE(f.menus.mainMenuActive);
+    EXPECT_FALSE(f.menus.mainMenuActive());
     EXPECT_TRUE(f.sound.menu.music == nullptr) << "the menu bank is let go";
     EXPECT_TRUE(f.sound.race.ambience != nullptr);
 
@@ -286,7 +286,7 @@ TEST(SaveAndLoad, WithoutAnIdentityInTheStoreNoFileLoads) {
     EXPECT_TRUE(s.has("play sounds/err.wav once", at));
     EXPECT_FALSE(s.has("load sounds/speech/loaded.wav", at));
     EXPECT_TRUE(Snapshot(s.form) == before);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
 
     // No file at all: the same answer.
     s.folder.remove("savegame.dat");
@@ -369,7 +369,7 @@ TEST(SaveAndLoad, F2IsIgnoredWhileAMenuPromptIsPlayedToItsEnd) {
     s.pressAt(vk::F2, s.now() + 20);
     s.press(vk::F5);  // the theme is said with the menus waiting
     EXPECT_FALSE(s.form.race.game);
-    EXPECT_TRUE(s.form.menus.mainMenuActive);
+    EXPECT_TRUE(s.form.menus.mainMenuActive());
     EXPECT_FALSE(s.has("load sounds/speech/loaded.wav", at));
     s.press(vk::F2);
     EXPECT_TRUE(s.form.race.game);

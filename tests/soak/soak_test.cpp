@@ -98,7 +98,7 @@ Played soak(int car, int difficulty, bool arcade, std::int64_t budgetMs) {
                 } else if (pilot.reset(); sim.nowMs() - idleSince > 5000) {
                     // Out of the race for a while: back to the main menu and into a new race.
                     idleSince = sim.nowMs();
-                    if (form.menus.mainMenuActive) {
+                    if (form.menus.mainMenuActive()) {
                         if ((form.mode == "arcade") != arcade) press(vk::F5);
                         press(vk::Home);
                         press(vk::Enter);

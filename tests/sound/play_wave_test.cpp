@@ -112,7 +112,7 @@ TEST(Banks, AMissingMenuSoundStopsStartUpNamingTheFile) {
     ASSERT_TRUE(s.exitStatus.has_value());
     EXPECT_NE(*s.exitStatus, 0);
     EXPECT_NE(s.exitMessage.find("sounds/menu/m3.wav"), std::string::npos) << s.exitMessage;
-    EXPECT_FALSE(s.form.menus.mainMenuActive);
+    EXPECT_FALSE(s.form.menus.mainMenuActive());
     bool boxed = false;
     for (auto& e : s.events()) boxed = boxed || (e.rfind("msgbox ", 0) == 0 && e.find("m3.wav") != std::string::npos);
     EXPECT_TRUE(boxed) << s.dump();

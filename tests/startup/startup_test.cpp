@@ -17,7 +17,7 @@ TEST(StartUp, SpaceCtrlOrEnterSkipTheLogoAndTheIntroOtherKeysDoNot) {
         s.pressAt(skip, 1000);
         s.pressAt(skip, 1500);
         ASSERT_TRUE(s.load());
-        EXPECT_TRUE(s.form.menus.mainMenuActive);
+        EXPECT_TRUE(s.form.menus.mainMenuActive());
         EXPECT_EQ(s.now(), 1500) << "skip key " << skip;
         s.expectInOrder({"play Kestrine.KSR once", "key 65", "stop Kestrine.KSR", "release Kestrine.KSR",
                          "rewind sounds/intro.wav", "play sounds/intro.wav once", "stop sounds/intro.wav",

@@ -46,7 +46,7 @@ TEST(UnreadableFiles, ATopTenThatCannotBeReadIsNamedAndLeftAsItIs) {
     folderInPlaceOf(s, "ls.dat");
     for (int i = 0; i < 3; ++i) s.press(vk::Down);
     s.press(vk::Enter);  // the local top ten
-    ASSERT_TRUE(s.form.localScores.topTenMenuActive);
+    ASSERT_TRUE(s.form.localScores.topTenMenuActive());
     const auto at = s.mark();
     s.press(vk::Enter);  // the first list
     s.expectInOrder({"msgbox \"Zorvan! error!\" \"ls.dat cannot be read: it is a folder, not a file (" +

@@ -69,9 +69,9 @@ inline std::string autopilotKeyScript(const std::filesystem::path& folder, std::
             }
         }
         const std::int64_t limit2 = sim.nowMs() + 120000;
-        while (!form.menus.mainMenuActive && sim.nowMs() < limit2) form.loop.pump();
+        while (!form.menus.mainMenuActive() && sim.nowMs() < limit2) form.loop.pump();
     });
-    if (!form.menus.mainMenuActive) return error = "the game did not come back to the main menu", "";
+    if (!form.menus.mainMenuActive()) return error = "the game did not come back to the main menu", "";
     if (IniSettingsStore(o.settingsFolder).get("zorvan", "installation", "rgsv", "0") == "0")
         return error = "the game left no score to submit", "";
     std::string script;
