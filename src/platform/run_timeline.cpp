@@ -100,9 +100,7 @@ void RunTimeline::admitArrivals() {
             admitReplies();
             continue;
         }
-        ReplayInput input;
-        input.kind = a.kind;
-        input.atMs = now_;
+        ReplayInput input = inputNow(a.kind);
         input.key = a.key;
         admitted_.push_back(a.kind == ReplayInput::Kind::Close ? 0 : a.key);
         record(input);
@@ -136,8 +134,7 @@ std::optional<int> RunTimeline::takeKey() {
 
 std::int64_t RunTimeline::wokeAt(std::int64_t target, std::int64_t realMs) {
     if (realMs - target <= kLateMs) return target;
-    ReplayInput wake;
-    wake.kind = ReplayInput::Kind::Wake;
+    ReplayInput wake = inputNow(ReplayInput::Kind::Wake);
     wake.fromMs = now_;
     wake.atMs = realMs;
     record(wake);
@@ -199,39 +196,31 @@ void RunTimeline::replayArrived(const ReplayStep& step) {
 
 LocalDateTime RunTimeline::localDateTime(const std::function<LocalDateTime()>& live) {
     if (run_.replay) {
-        const auto& inputs = run_.replay->inputs;
-        while (nextDate_ < inputs.size() && inputs[nextDate_].kind != ReplayInput::Kind::Date) ++nextDate_;
-        if (nextDate_ == inputs.size())
+        const ReplayInput* in = nextOnDemand(nextDate_, ReplayInput::Kind::Date);
+        if (!in)
             throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay has no more dates",
                                  !run_.replay->exitStatus && !nextReplayed());
-        const ReplayInput& in = inputs[nextDate_++];
-        if (in.atMs != now_)
+        if (in->atMs != now_)
             throw ReplayMismatch("the run reads the date at " + std::to_string(now_) + ", the replay at " +
-                                 std::to_string(in.atMs));
-        return in.date;
+                                 std::to_string(in->atMs));
+        return in->date;
     }
-    const LocalDateTime date = live();
-    ReplayInput in;
-    in.kind = ReplayInput::Kind::Date;
-    in.atMs = now_;
-    in.date = date;
+    ReplayInput in = inputNow(ReplayInput::Kind::Date);
+    in.date = live();
     record(in);
-    return date;
+    return in.date;
 }
 
 std::string RunTimeline::speechAnswer(const std::string& live) {
     if (run_.replay) {
-        const auto& inputs = run_.replay->inputs;
-        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
-        if (nextSpeech_ == inputs.size())
+        const ReplayInput* in = nextOnDemand(nextSpeech_, ReplayInput::Kind::Speech);
+        if (!in)
             throw ReplayMismatch("the run asks for the system speech at " + std::to_string(now_) +
                                      ", the replay has no more answers",
                                  !replayInputsLeft());
-        return inputs[nextSpeech_++].speechError;
+        return in->speechError;
     }
-    ReplayInput in;
-    in.kind = ReplayInput::Kind::Speech;
-    in.atMs = now_;
+    ReplayInput in = inputNow(ReplayInput::Kind::Speech);
     in.speechError = live;
     record(in);
     return live;
@@ -245,6 +234,19 @@ std::optional<std::string> RunTimeline::replaySoFar() const {
 void RunTimeline::exited(int status) {
     log("exit " + std::to_string(status));
     if (run_.writer) run_.writer->exit(status, now_);
+}
+
+const ReplayInput* RunTimeline::nextOnDemand(std::size_t& cursor, ReplayInput::Kind kind) {
+    const auto& inputs = run_.replay->inputs;
+    while (cursor < inputs.size() && inputs[cursor].kind != kind) ++cursor;
+    return cursor < inputs.size() ? &inputs[cursor++] : nullptr;
+}
+
+ReplayInput RunTimeline::inputNow(ReplayInput::Kind kind) const {
+    ReplayInput input;
+    input.kind = kind;
+    input.atMs = now_;
+    return input;
 }
 
 void RunTimeline::record(const ReplayInput& input) {

@@ -139,6 +139,9 @@ private:
     };
     const ReplayInput* nextReplayed() const;
     void takeReplayed();
+    // Replaying: the next input of `kind` from `cursor` on, taken; null when there is none.
+    const ReplayInput* nextOnDemand(std::size_t& cursor, ReplayInput::Kind kind);
+    ReplayInput inputNow(ReplayInput::Kind kind) const;
     void record(const ReplayInput& input);
 
     Run run_;

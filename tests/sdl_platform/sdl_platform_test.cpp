@@ -15,6 +15,7 @@
 #include "platform/replay.h"
 #include "platform/run_timeline.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/speech.h"
 #include "sound/mixer.h"
 #include "support/temp_dir.h"
 
@@ -277,6 +278,29 @@ TEST_F(SdlPlatformTest, AReplayWithoutMoreDatesOrWithAnInputInThePastIsAMismatch
     auto platform = makeSdlPlatform(options);
     EXPECT_THROW(platform->idleUntil(kForever), ReplayMismatch);
     EXPECT_FALSE(platform->takeKey());
+}
+
+// The replay says the system speech was there: the run goes on as it did, saying its words,
+// though this machine has no speech-dispatcher to say them; one answer more is a mismatch.
+TEST_F(SdlPlatformTest, APlaybackTakesTheReplaysAnswerAboutTheSystemSpeech) {
+    ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + (dir_.path() / "no-speechd").string()).c_str(), 1);
+    Replay replay;
+    replay.programVersion = "1.2";
+    ReplayInput answer;
+    answer.kind = ReplayInput::Kind::Speech;
+    replay.inputs.push_back(answer);
+    SdlOptions options;
+    options.replay = &replay;
+    options.logPath = dir_.path() / "log";
+    auto platform = makeSdlPlatform(options);
+    SystemSpeech* speech = platform->speech();
+    if (!speech) GTEST_SKIP() << "built without the system speech";
+    EXPECT_EQ(speech->open(), "");
+    EXPECT_TRUE(speech->say("Level 1"));
+    EXPECT_THROW(speech->open(), ReplayMismatch);
+    platform.reset();
+    ::unsetenv("SPEECHD_ADDRESS");
+    EXPECT_EQ(readWholeFile(dir_.path() / "log"), "0 speak Level 1\n");
 }
 
 TEST_F(SdlPlatformTest, APlaybackThatCannotStartLeavesNoFilesBehind) {

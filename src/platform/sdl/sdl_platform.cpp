@@ -120,15 +120,16 @@ int virtualKey(const SDL_Keysym& key) {
 }
 
 // The system speech, its words also in the event log as the simulated platform writes them, and
-// whether it could be reached in the replay (a replay played back takes that answer).
+// whether it could be reached in the replay (a replay played back takes that answer, and its
+// run goes on as the recorded one did whatever this machine's speech does, as in zorvan-sim).
 class LoggedSpeech final : public SystemSpeech {
 public:
     LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech,
-                 std::function<std::string(std::string_view)> answer)
-        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)) {}
+                 std::function<std::string(std::string_view)> answer, bool replaying)
+        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)), replaying_(replaying) {}
     std::string open() override { return answer_(speech_->open()); }
     bool say(std::string_view text) override {
-        if (!speech_->say(text)) return false;
+        if (!speech_->say(text) && !replaying_) return false;
         platform_.log("speak " + std::string(text));
         return true;
     }
@@ -141,6 +142,7 @@ private:
     Platform& platform_;
     std::unique_ptr<SystemSpeech> speech_;
     std::function<std::string(std::string_view)> answer_;
+    bool replaying_;
 };
 
 class SdlPlatform final : public Platform {
@@ -329,7 +331,8 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     captions_ = Captions(loadCaptionTable());
 #ifdef ZORVAN_HAVE_SPEECHD
     speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech(),
-                                             [this](std::string_view live) { return speechAnswer(live); });
+                                             [this](std::string_view live) { return speechAnswer(live); },
+                                             replay_ != nullptr);
 #endif
     drawLabel();
     // Without gamepad support the keyboard still plays the whole game.
