@@ -13,7 +13,9 @@
 
 #include "platform/folder_files.h"
 #include "platform/replay.h"
+#include "platform/run_timeline.h"
 #include "platform/sdl/sdl_platform.h"
+#include "platform/speech.h"
 #include "sound/mixer.h"
 #include "support/temp_dir.h"
 
@@ -247,6 +249,58 @@ TEST_F(SdlPlatformTest, AReplayIsPlayedAtItsOwnTimesAwayFromThePlayersFiles) {
     EXPECT_TRUE(std::filesystem::exists(scratch / "stats.txt"));
     platform.reset();
     EXPECT_FALSE(std::filesystem::exists(scratch)) << "the run's files outlived it";
+}
+
+// As the simulated platform does: what the replay lacks, or has at a time the run has passed,
+// ends the playback with the reason instead of the wall clock's date or a key taken late.
+TEST_F(SdlPlatformTest, AReplayWithoutMoreDatesOrWithAnInputInThePastIsAMismatch) {
+    Replay replay;
+    replay.programVersion = "1.2";
+    ReplayInput key;
+    key.kind = ReplayInput::Kind::Key;
+    key.atMs = 40;
+    key.key = 37;
+    replay.inputs.push_back(key);
+    SdlOptions options;
+    options.replay = &replay;
+    {
+        auto platform = makeSdlPlatform(options);
+        platform->idleUntil(kForever);
+        EXPECT_EQ(platform->nowMs(), 40);
+        try {
+            platform->localDateTime();
+            FAIL() << "the date was read from the wall clock";
+        } catch (const ReplayMismatch& e) {
+            EXPECT_STREQ(e.what(), "the run reads the date at 40, the replay has no more dates");
+        }
+    }
+    replay.inputs[0].atMs = 0;  // before the run ever waited
+    auto platform = makeSdlPlatform(options);
+    EXPECT_THROW(platform->idleUntil(kForever), ReplayMismatch);
+    EXPECT_FALSE(platform->takeKey());
+}
+
+// The replay says the system speech was there: the run goes on as it did, saying its words,
+// though this machine has no speech-dispatcher to say them; one answer more is a mismatch.
+TEST_F(SdlPlatformTest, APlaybackTakesTheReplaysAnswerAboutTheSystemSpeech) {
+    ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + (dir_.path() / "no-speechd").string()).c_str(), 1);
+    Replay replay;
+    replay.programVersion = "1.2";
+    ReplayInput answer;
+    answer.kind = ReplayInput::Kind::Speech;
+    replay.inputs.push_back(answer);
+    SdlOptions options;
+    options.replay = &replay;
+    options.logPath = dir_.path() / "log";
+    auto platform = makeSdlPlatform(options);
+    SystemSpeech* speech = platform->speech();
+    if (!speech) GTEST_SKIP() << "built without the system speech";
+    EXPECT_EQ(speech->open(), "");
+    EXPECT_TRUE(speech->say("Level 1"));
+    EXPECT_THROW(speech->open(), ReplayMismatch);
+    platform.reset();
+    ::unsetenv("SPEECHD_ADDRESS");
+    EXPECT_EQ(readWholeFile(dir_.path() / "log"), "0 speak Level 1\n");
 }
 
 TEST_F(SdlPlatformTest, APlaybackThatCannotStartLeavesNoFilesBehind) {

@@ -9,7 +9,6 @@
 #include <clocale>
 #include <cstdio>
 #include <ctime>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -35,6 +34,7 @@
 #include "platform/replay.h"
 #include "platform/replay_files.h"
 #include "platform/replay_http.h"
+#include "platform/run_timeline.h"
 #include "platform/utf8_path.h"
 #ifdef _WIN32
 #include "platform/win/http_winhttp.h"
@@ -120,15 +120,16 @@ int virtualKey(const SDL_Keysym& key) {
 }
 
 // The system speech, its words also in the event log as the simulated platform writes them, and
-// whether it could be reached in the replay (a replay played back takes that answer).
+// whether it could be reached in the replay (a replay played back takes that answer, and its
+// run goes on as the recorded one did whatever this machine's speech does, as in zorvan-sim).
 class LoggedSpeech final : public SystemSpeech {
 public:
     LoggedSpeech(Platform& platform, std::unique_ptr<SystemSpeech> speech,
-                 std::function<std::string(std::string_view)> answer)
-        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)) {}
+                 std::function<std::string(std::string_view)> answer, bool replaying)
+        : platform_(platform), speech_(std::move(speech)), answer_(std::move(answer)), replaying_(replaying) {}
     std::string open() override { return answer_(speech_->open()); }
     bool say(std::string_view text) override {
-        if (!speech_->say(text)) return false;
+        if (!speech_->say(text) && !replaying_) return false;
         platform_.log("speak " + std::string(text));
         return true;
     }
@@ -141,25 +142,23 @@ private:
     Platform& platform_;
     std::unique_ptr<SystemSpeech> speech_;
     std::function<std::string(std::string_view)> answer_;
+    bool replaying_;
 };
 
 class SdlPlatform final : public Platform {
 public:
-    // A real clock this far beyond the time the game idles for is a late wake-up, which
-    // moves the logical clock to the real one; less is jitter, absorbed.
-    static constexpr std::int64_t kLateMs = 20;
     static constexpr int kLogicalRate = 48000;  // the simulated platform's
     static constexpr int kFramesPerMs = kLogicalRate / 1000;
 
     explicit SdlPlatform(const SdlOptions& options);
     ~SdlPlatform() override;
 
-    std::int64_t nowMs() override { return now_; }
+    std::int64_t nowMs() override { return timeline_.now(); }
     void idleUntil(std::int64_t deadlineMs) override;
     bool sleepsThroughIdleTimers() const override { return true; }
     std::optional<int> takeKey() override;
     void setPadKeys(std::function<PadKeys()> source) override { padKeys_ = std::move(source); }
-    bool closeRequested() override { return closeTaken_ || quit_; }
+    bool closeRequested() override { return timeline_.closeTaken() || quit_; }
     Mixer& mixer() override { return *mixer_; }
     void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
         voiceEnded_ = std::move(listener);
@@ -171,12 +170,12 @@ public:
     SystemSpeech* speech() override { return speech_.get(); }
     SettingsStore& settings() override { return *settings_; }
     Files& files() override { return *files_; }
-    Http& http() override { return replay_ ? static_cast<Http&>(*replayHttp_) : *recordingHttp_; }
-    double random() override;
+    Http& http() override { return timeline_.http(); }
+    double random() override { return timeline_.random(); }
     LocalDateTime localDateTime() override;
-    std::optional<std::string> replaySoFar() override;
-    bool logging() const override { return log_.is_open(); }
-    void log(std::string_view event) override;
+    std::optional<std::string> replaySoFar() override { return timeline_.replaySoFar(); }
+    bool logging() const override { return timeline_.logging(); }
+    void log(std::string_view event) override { timeline_.log(event); }
 
     // The accessible box (zorvan-message), SDL's own when it cannot run. With `question`,
     // Yes and No; true for Yes (and for OK).
@@ -190,13 +189,6 @@ public:
     std::string speechAnswer(std::string_view live);
 
 private:
-    // Something from outside, waiting to be admitted at a logical time.
-    struct Arrival {
-        ReplayInput::Kind kind = ReplayInput::Kind::Key;
-        std::int64_t realMs = 0;
-        int key = 0;
-    };
-
     std::int64_t realMs() const { return static_cast<std::int64_t>(SDL_GetTicks64()) - origin_; }
     void handle(const SDL_Event& event);
     // Gamepads plugged in or out, and their buttons and left stick as the keys they stand for.
@@ -208,11 +200,8 @@ private:
     // Sleeps until the real clock reaches `realTarget` or an event comes, whichever is first.
     void sleepUntil(std::int64_t realTarget);
     void moveTo(std::int64_t ms);
-    void admitArrivals(std::int64_t upToRealMs);
     void idleLive(std::int64_t target);
     void idleReplaying(std::int64_t target);
-    void admitReplayed(const ReplayInput& input);
-    void record(const ReplayInput& input);
     void drawLabel();
     void openSound();
     void noticeCaptionEnd();
@@ -245,10 +234,6 @@ private:
     std::function<PadKeys()> padKeys_;
 
     std::int64_t origin_ = 0;  // SDL ticks at logical 0
-    std::int64_t now_ = 0;     // the logical clock, ms
-    std::deque<Arrival> arrivals_;  // in the order they came
-    std::deque<int> admitted_;      // keys taken at the current time, 0 for a close
-    bool closeTaken_ = false;
     bool quit_ = false;  // playing a replay back: the player ended it
 
     std::filesystem::path dataFolder_;
@@ -264,15 +249,7 @@ private:
     std::unique_ptr<IniSettingsStore> settings_;
     std::unique_ptr<FolderFiles> files_;
     SystemHttp curl_;
-    std::unique_ptr<RecordingHttp> recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
-    std::unique_ptr<ReplayHttp> replayHttp_ = std::make_unique<ReplayHttp>();
-    std::uint64_t seed_ = 0;
-    std::mt19937_64 rng_;
-    std::unique_ptr<ReplayWriter> writer_;
-    std::size_t nextInput_ = 0;  // playing back: the next of replay_->inputs to admit
-    std::size_t nextDate_ = 0;   // playing back: the next date read
-    std::size_t nextSpeech_ = 0; // playing back: the next answer about the system speech
-    std::ofstream log_;
+    RunTimeline timeline_;  // its clock paced here by the real one; holds requests of curl_
     std::unique_ptr<SystemSpeech> speech_;  // null in a build without one
 };
 
@@ -328,8 +305,7 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     settings_ = std::make_unique<IniSettingsStore>(settingsFolder);
     files_ = std::make_unique<FolderFiles>(program, dataFolder_);
     if (!options_.logPath.empty()) {
-        log_.open(options_.logPath, std::ios::binary | std::ios::trunc);
-        if (!log_) throw std::runtime_error("cannot write " + utf8Of(options_.logPath));
+        timeline_.logTo(options_.logPath);
         files_->setWriteListener([this](std::string_view name) { log("file " + std::string(name)); });
     }
 
@@ -355,7 +331,8 @@ SdlPlatform::SdlPlatform(const SdlOptions& options) : options_(options), replay_
     captions_ = Captions(loadCaptionTable());
 #ifdef ZORVAN_HAVE_SPEECHD
     speech_ = std::make_unique<LoggedSpeech>(*this, makeSpeechdSpeech(),
-                                             [this](std::string_view live) { return speechAnswer(live); });
+                                             [this](std::string_view live) { return speechAnswer(live); },
+                                             replay_ != nullptr);
 #endif
     drawLabel();
     // Without gamepad support the keyboard still plays the whole game.
@@ -377,36 +354,30 @@ void SdlPlatform::beginRun() {
     mixer_ = std::move(logical);
     device.reset();
 
-    arrivals_.clear();
-    admitted_.clear();
-    closeTaken_ = false;
-    // Requests of an earlier run are abandoned with its game.
-    recordingHttp_ = std::make_unique<RecordingHttp>(curl_);
-    replayHttp_ = std::make_unique<ReplayHttp>();
-    nextInput_ = nextDate_ = nextSpeech_ = 0;
-    seed_ = replay_ ? replay_->seed
-                    : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
-                          (static_cast<std::uint64_t>(std::random_device{}()) << 32 | std::random_device{}());
-    rng_.seed(seed_);
-    writer_.reset();
-    if (!replay_ && options_.record) {
-        try {
-            writer_ = std::make_unique<ReplayWriter>(
-                newReplayPath(dataFolder_), std::string(VersionControl::versionString), seed_,
-                snapshotPlayerFiles(dataFolder_), snapshotSettings(IniSettingsStore::defaultFolder()));
-        } catch (const std::exception& e) {
-            // The game plays on unrecorded rather than not at all.
-            std::fprintf(stderr, "zorvan: this run is not recorded: %s\n", e.what());
+    RunTimeline::Run run;
+    run.replay = replay_;
+    run.http = &curl_;
+    run.holdReplies = true;  // replies come on the network's threads, keys between the game's steps
+    run.admitting = true;
+    if (!replay_) {
+        run.seed = static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+                   (static_cast<std::uint64_t>(std::random_device{}()) << 32 | std::random_device{}());
+        if (options_.record) {
+            try {
+                run.writer = std::make_unique<ReplayWriter>(
+                    newReplayPath(dataFolder_), std::string(VersionControl::versionString), run.seed,
+                    snapshotPlayerFiles(dataFolder_), snapshotSettings(IniSettingsStore::defaultFolder()));
+            } catch (const std::exception& e) {
+                // The game plays on unrecorded rather than not at all.
+                std::fprintf(stderr, "zorvan: this run is not recorded: %s\n", e.what());
+            }
         }
     }
-    now_ = 0;
+    timeline_.begin(std::move(run));
     origin_ = static_cast<std::int64_t>(SDL_GetTicks64());
 }
 
-void SdlPlatform::endRun(int status) {
-    log("exit " + std::to_string(status));
-    if (writer_) writer_->exit(status, now_);
-}
+void SdlPlatform::endRun(int status) { timeline_.exited(status); }
 
 void SdlPlatform::openSound() {
     // Said in plain words, on stderr and then in a box: without sound the game cannot be
@@ -602,7 +573,7 @@ bool SdlPlatform::handlePad(const SDL_Event& event) {
 
 void SdlPlatform::padPressed(PadButton button) {
     if (!padKeys_) return;
-    if (const int code = padKey(padKeys_(), button)) arrivals_.push_back({ReplayInput::Kind::Key, realMs(), code});
+    if (const int code = padKey(padKeys_(), button)) timeline_.arrive(ReplayInput::Kind::Key, realMs(), code);
 }
 
 void SdlPlatform::handle(const SDL_Event& event) {
@@ -619,11 +590,9 @@ void SdlPlatform::handle(const SDL_Event& event) {
     }
     if (closing) {
         // Closing the window brings both events: one close.
-        for (const Arrival& a : arrivals_)
-            if (a.kind == ReplayInput::Kind::Close) return;
-        arrivals_.push_back({ReplayInput::Kind::Close, realMs()});
+        if (!timeline_.pending(ReplayInput::Kind::Close)) timeline_.arrive(ReplayInput::Kind::Close, realMs());
     } else if (event.type == SDL_KEYDOWN) {
-        if (int code = virtualKey(event.key.keysym)) arrivals_.push_back({ReplayInput::Kind::Key, realMs(), code});
+        if (int code = virtualKey(event.key.keysym)) timeline_.arrive(ReplayInput::Kind::Key, realMs(), code);
     }
 }
 
@@ -632,26 +601,25 @@ void SdlPlatform::collect() {
     while (SDL_PollEvent(&event)) handle(event);
     if (replay_) return;
     // One arrival stands for every reply in by the time it is admitted.
-    for (const Arrival& a : arrivals_)
-        if (a.kind == ReplayInput::Kind::HttpReply) return;
-    if (recordingHttp_->arrived()) arrivals_.push_back({ReplayInput::Kind::HttpReply, realMs()});
+    if (!timeline_.pending(ReplayInput::Kind::HttpReply) && timeline_.heldReplies()->arrived())
+        timeline_.arrive(ReplayInput::Kind::HttpReply, realMs());
 }
 
 void SdlPlatform::sleepUntil(std::int64_t realTarget) {
     std::int64_t wait = realTarget - realMs();
     if (wait <= 0) return;
     // A request ends on a thread of its own, which does not wake this one: look now and then.
-    const bool inFlight = !replay_ && recordingHttp_->waiting();
+    const bool inFlight = !replay_ && timeline_.heldReplies()->waiting();
     wait = std::min<std::int64_t>(wait, inFlight ? 5 : 1000);
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, static_cast<int>(wait))) handle(event);
 }
 
 void SdlPlatform::moveTo(std::int64_t ms) {
-    if (ms <= now_) return;
+    if (ms <= nowMs()) return;
     ended_.clear();
-    mixer_->advance(static_cast<std::size_t>(ms - now_) * kFramesPerMs, &ended_);
-    now_ = ms;
+    mixer_->advance(static_cast<std::size_t>(ms - nowMs()) * kFramesPerMs, &ended_);
+    timeline_.moveTo(ms);
     // The device plays slightly ahead and has usually ended these already; if not, it follows
     // the clock, so that playing the sound again starts it over there too.
     for (Mixer::VoiceId voice : ended_) {
@@ -671,129 +639,51 @@ void SdlPlatform::idleUntil(std::int64_t deadlineMs) {
     std::int64_t target = deadlineMs;
     if (auto frames = mixer_->framesUntilNextEnd()) {
         const auto ms = static_cast<std::int64_t>((*frames + kFramesPerMs - 1) / kFramesPerMs);
-        target = std::min(target, now_ + std::max<std::int64_t>(ms, 1));
+        target = std::min(target, nowMs() + std::max<std::int64_t>(ms, 1));
     }
-    if (target <= now_) return;
     if (replay_) idleReplaying(target);
-    else idleLive(target);
+    else if (target > nowMs()) idleLive(target);
 }
 
 void SdlPlatform::idleLive(std::int64_t target) {
     for (;;) {
         collect();
         const std::int64_t real = realMs();
-        if (!arrivals_.empty() && arrivals_.front().realMs <= target) {
-            const std::int64_t at = std::max(arrivals_.front().realMs, now_ + 1);
+        if (const std::int64_t at = timeline_.nextArrivalAt(); at <= target) {
             if (real >= at) {
                 moveTo(at);
-                admitArrivals(at);
+                timeline_.admitArrivals();
                 return;
             }
             sleepUntil(at);
             continue;
         }
         if (real >= target) {
-            if (real - target > kLateMs) {
-                ReplayInput wake;
-                wake.kind = ReplayInput::Kind::Wake;
-                wake.fromMs = now_;
-                wake.atMs = real;
-                record(wake);
-                moveTo(real);
-            } else {
-                moveTo(target);
-            }
+            moveTo(timeline_.wokeAt(target, real));
             return;
         }
         sleepUntil(target);
     }
 }
 
-void SdlPlatform::admitArrivals(std::int64_t upToRealMs) {
-    while (!arrivals_.empty() && arrivals_.front().realMs <= upToRealMs) {
-        const Arrival a = arrivals_.front();
-        arrivals_.pop_front();
-        if (a.kind == ReplayInput::Kind::HttpReply) {
-            for (const ReplayInput& reply : recordingHttp_->admit(now_)) record(reply);
-            continue;
-        }
-        ReplayInput input;
-        input.kind = a.kind;
-        input.atMs = now_;
-        input.key = a.key;
-        admitted_.push_back(a.kind == ReplayInput::Kind::Key ? a.key : 0);
-        record(input);
-    }
-}
-
 void SdlPlatform::idleReplaying(std::int64_t target) {
-    const auto& inputs = replay_->inputs;
-    auto timeline = [&] {
-        while (nextInput_ < inputs.size() && ReplayInput::onDemand(inputs[nextInput_].kind)) ++nextInput_;
-        return nextInput_ < inputs.size() ? &inputs[nextInput_] : nullptr;
-    };
-    const ReplayInput* next = timeline();
-    std::int64_t at = target;
-    const bool wake = next && next->kind == ReplayInput::Kind::Wake && now_ >= next->fromMs;
-    if (wake) at = next->atMs;
-    else if (next && next->kind != ReplayInput::Kind::Wake) at = std::min(target, std::max(next->atMs, now_ + 1));
+    const RunTimeline::ReplayStep step = timeline_.replayStep(target);
+    if (!step.wake && step.at <= nowMs()) return;
     // At the pace the run had, however long the game took meanwhile.
     for (;;) {
         collect();
         if (quit_) return;
-        if (realMs() >= at) break;
-        sleepUntil(at);
+        if (realMs() >= step.at) break;
+        sleepUntil(step.at);
     }
-    moveTo(at);
-    if (wake) ++nextInput_;
-    while ((next = timeline()) && next->kind != ReplayInput::Kind::Wake && next->atMs <= now_) {
-        admitReplayed(*next);
-        ++nextInput_;
-    }
-}
-
-void SdlPlatform::admitReplayed(const ReplayInput& input) {
-    switch (input.kind) {
-        case ReplayInput::Kind::Key: admitted_.push_back(input.key); break;
-        case ReplayInput::Kind::Close: admitted_.push_back(0); break;
-        case ReplayInput::Kind::HttpReply: replayHttp_->answer(input.call, input.reply); break;
-        default: break;
-    }
-}
-
-void SdlPlatform::record(const ReplayInput& input) {
-    if (writer_) writer_->input(input);
+    moveTo(step.at);
+    timeline_.replayArrived(step);
 }
 
 std::optional<int> SdlPlatform::takeKey() {
     noticeCaptionEnd();
     collect();
-    while (!admitted_.empty()) {
-        const int key = admitted_.front();
-        admitted_.pop_front();
-        if (key == 0) {
-            log("close");
-            closeTaken_ = true;
-            continue;
-        }
-        log("key " + std::to_string(key));
-        return key;
-    }
-    return std::nullopt;
-}
-
-double SdlPlatform::random() {
-    // 53 random bits, as the simulated platform draws them: a replay gives the same numbers.
-    return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
-}
-
-std::optional<std::string> SdlPlatform::replaySoFar() {
-    if (!writer_) return std::nullopt;
-    return writer_->text();
-}
-
-void SdlPlatform::log(std::string_view event) {
-    if (log_.is_open()) log_ << now_ << ' ' << event << '\n' << std::flush;
+    return timeline_.takeKey();
 }
 
 void SdlPlatform::messageBox(std::string_view title, std::string_view text, MessageIcon icon) {
@@ -862,47 +752,23 @@ void SdlPlatform::pumpWhileWaiting() {
     if (mixer_) noticeCaptionEnd();
 }
 
-std::string SdlPlatform::speechAnswer(std::string_view live) {
-    if (replay_) {
-        const auto& inputs = replay_->inputs;
-        while (nextSpeech_ < inputs.size() && inputs[nextSpeech_].kind != ReplayInput::Kind::Speech) ++nextSpeech_;
-        if (nextSpeech_ < inputs.size()) return inputs[nextSpeech_++].speechError;
-        return std::string(live);
-    }
-    ReplayInput input;
-    input.kind = ReplayInput::Kind::Speech;
-    input.atMs = now_;
-    input.speechError = live;
-    record(input);
-    return std::string(live);
-}
+std::string SdlPlatform::speechAnswer(std::string_view live) { return timeline_.speechAnswer(std::string(live)); }
 
 LocalDateTime SdlPlatform::localDateTime() {
-    if (replay_) {
-        const auto& inputs = replay_->inputs;
-        while (nextDate_ < inputs.size() && inputs[nextDate_].kind != ReplayInput::Kind::Date) ++nextDate_;
-        if (nextDate_ < inputs.size()) return inputs[nextDate_++].date;
-    }
-    std::setlocale(LC_TIME, "");
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
+    return timeline_.localDateTime([] {
+        std::setlocale(LC_TIME, "");
+        std::time_t now = std::time(nullptr);
+        std::tm local{};
 #ifdef _WIN32
-    localtime_s(&local, &now);
+        localtime_s(&local, &now);
 #else
-    localtime_r(&now, &local);
+        localtime_r(&now, &local);
 #endif
-    char date[64], time[64];
-    std::strftime(date, sizeof date, "%x", &local);
-    std::strftime(time, sizeof time, "%X", &local);
-    LocalDateTime read{date, time, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec};
-    if (!replay_) {
-        ReplayInput input;
-        input.kind = ReplayInput::Kind::Date;
-        input.atMs = now_;
-        input.date = read;
-        record(input);
-    }
-    return read;
+        char date[64], time[64];
+        std::strftime(date, sizeof date, "%x", &local);
+        std::strftime(time, sizeof time, "%X", &local);
+        return LocalDateTime{date, time, local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec};
+    });
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "platform/ports.h"
 #include "platform/replay.h"
 #include "platform/replay_http.h"
+#include "platform/run_timeline.h"
 #include "platform/speech.h"
 #include "sound/mixer.h"
 
@@ -95,15 +95,6 @@ struct RunTooLong : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The run a replay drives went somewhere the replay does not follow: the replay does not fit
-// this game (or was forged). Thrown from inside the run, out of the game's handlers.
-struct ReplayMismatch : std::runtime_error {
-    explicit ReplayMismatch(const std::string& why, bool pastEnd = false) : std::runtime_error(why), pastEnd(pastEnd) {}
-    // The run needs more than a replay cut short has, after taking all of it: the replay
-    // fits as far as it goes.
-    bool pastEnd;
-};
-
 class SimPlatform final : public Platform {
 public:
     static constexpr int kRate = 48000;
@@ -112,11 +103,11 @@ public:
     explicit SimPlatform(SimOptions options);
     ~SimPlatform() override;
 
-    std::int64_t nowMs() override { return now_; }
+    std::int64_t nowMs() override { return timeline_.now(); }
     void idleUntil(std::int64_t deadlineMs) override;
     bool sleepsThroughIdleTimers() const override { return options_.sleepThroughIdleTimers; }
-    std::optional<int> takeKey() override;
-    bool closeRequested() override { return closeRequested_; }
+    std::optional<int> takeKey() override { return timeline_.takeKey(); }
+    bool closeRequested() override { return timeline_.closeTaken(); }
     Mixer& mixer() override { return mixer_; }
     ClipCache* clipCache() override { return options_.clips.get(); }
     void setVoiceEndListener(std::function<void(std::uint32_t)> listener) override {
@@ -125,22 +116,22 @@ public:
     void messageBox(std::string_view title, std::string_view text, MessageIcon icon) override;
     SettingsStore& settings() override { return settings_; }
     Files& files() override { return files_; }
-    Http& http() override { return *http_; }
+    Http& http() override { return timeline_.http(); }
     SystemSpeech* speech() override { return &speech_; }
-    double random() override;
+    double random() override { return timeline_.random(); }
     LocalDateTime localDateTime() override;
-    std::optional<std::string> replaySoFar() override;
+    std::optional<std::string> replaySoFar() override { return timeline_.replaySoFar(); }
     bool logging() const override { return true; }
-    void log(std::string_view event) override;
+    void log(std::string_view event) override { timeline_.log(event); }
 
     // The game ended with `status`: logs it and ends the replay being recorded.
     void exited(int status);
 
     // For tests and the runner.
     void pressKey(int code, std::int64_t atMs);  // keeps the script in time order
-    const std::vector<std::string>& lines() const { return lines_; }
+    const std::vector<std::string>& lines() const { return timeline_.lines(); }
     bool timedOut() const { return timedOut_; }
-    bool keysLeft() const { return nextKey_ < keys_.size(); }
+    bool keysLeft() const { return timeline_.keysLeft(); }
     // Moves the clock (and the mix) forward; used by idleUntil.
     void advanceTo(std::int64_t ms);
 
@@ -149,23 +140,11 @@ public:
     std::string speechAnswer(const std::string& live);
 
     // Replaying: every input of the replay was taken, and the URLs the game requested.
-    bool replayInputsLeft() const;
-    const std::vector<std::string>& requestedUrls() const { return replayHttp_.requestedUrls(); }
+    bool replayInputsLeft() const { return timeline_.replayInputsLeft(); }
+    const std::vector<std::string>& requestedUrls() const { return timeline_.requestedUrls(); }
 
 private:
-    // Recording or replaying: inputs come in only inside idleUntil, when it moves the clock.
-    bool admitting() const { return writer_ || options_.replay || recordingHttp_; }
-    std::int64_t nextInputAt();
-    void admit();
-    const ReplayInput* nextReplayed() const;
-    void takeReplayed();
-
     SimOptions options_;
-    std::int64_t now_ = 0;
-    std::vector<ScriptedKey> keys_;
-    std::size_t nextKey_ = 0;
-    std::size_t admitted_ = 0;  // keys_ before this were admitted (recording or replaying)
-    bool closeRequested_ = false;
     bool timedOut_ = false;
     Mixer mixer_{kRate};
     std::function<void(std::uint32_t)> voiceEnded_;
@@ -173,18 +152,9 @@ private:
     IniSettingsStore settings_;
     FolderFiles files_;
     OfflineHttp offline_;
-    Http* http_;
-    std::mt19937_64 rng_;
-    std::vector<std::string> lines_;
-    std::ofstream logFile_;
+    RunTimeline timeline_;
     std::unique_ptr<class WavRecorder> recorder_;
-    std::unique_ptr<RecordingHttp> recordingHttp_;
-    std::unique_ptr<ReplayWriter> writer_;
-    ReplayHttp replayHttp_;
     SimSpeech speech_{*this, options_.speechUnavailable};
-    std::size_t nextInput_ = 0;  // replaying: the next input that is not a date
-    std::size_t nextDate_ = 0;   // replaying: the next date input
-    std::size_t nextSpeech_ = 0; // replaying: the next answer about the system speech
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
