@@ -10,15 +10,15 @@ namespace zorvan {
 MainForm::MainForm(Platform& platform_)
     : platform(platform_),
       loop(platform_),
-      sound(*this),
-      numbers(*this),
-      version(*this),
+      sound(platform_, loop),
+      numbers(sound),
+      version(sound),
       menus(*this),
       keyMap(*this),
       localScores(*this),
       bonus(*this),
       savedGame(*this),
-      volume(*this),
+      volume(sound),
       tmrVoss(loop.addTimer("tmrVoss")),
       tmrGo(loop.addTimer("tmrGo")),
       tmrComp(loop.addTimer("tmrComp")),
@@ -32,6 +32,17 @@ MainForm::MainForm(Platform& platform_)
       tmrItem(loop.addTimer("tmrItem")),
       tmrBonus(loop.addTimer("tmrBonus")),
       tmrBstart(loop.addTimer("tmrBstart")) {
+    sound.forgetKey = [this] { key_k = 0; };
+    sound.holdMainMenu = [this](const std::function<void()>& body) {
+        // A nested hold would free the menu under the clip that held it.
+        if (menus.soundBusy) return;
+        menus.soundBusy = true;
+        menus.stopMainMenuSounds();
+        body();
+        menus.soundBusy = false;
+    };
+    sound.menuSoundsLoaded = [this] { version.loadVersionSounds(); };
+    sound.menuSoundsUnloaded = [this] { version.unloadVersionSounds(); };
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
     tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });
