@@ -11,15 +11,15 @@ namespace zorvan {
 MainForm::MainForm(Platform& platform_)
     : platform(platform_),
       loop(platform_),
-      sound(*this),
-      numbers(*this),
-      version(*this),
+      sound(platform_, loop),
+      numbers(sound),
+      version(sound),
       menus(sound, numbers),
       keyMap(platform_, loop, sound, menus, hooks, key_k),
       localScores(platform_, sound, numbers, menus, hooks, race, highScore, mode),
       bonus(raceContext, player),
       savedGame(*this),
-      volume(*this),
+      volume(sound),
       tmrVoss(loop.addTimer("tmrVoss")),
       tmrGo(loop.addTimer("tmrGo")),
       tmrComp(loop.addTimer("tmrComp")),
@@ -36,6 +36,17 @@ MainForm::MainForm(Platform& platform_)
       raceContext{platform_, loop, sound, numbers, menus, keyMap, mode, race, *this,
                   tmrGo, tmrItem, tmrRace, tmrWoosh, tmrSrace, tmrSwoosh, tmrBonus, tmrBstart},
       traffic(raceContext, player) {
+    sound.forgetKey = [this] { key_k = 0; };
+    sound.holdMainMenu = [this](const std::function<void()>& body) {
+        // A nested hold would free the menu under the clip that held it.
+        if (menus.soundBusy) return;
+        menus.soundBusy = true;
+        menus.stopMainMenuSounds();
+        body();
+        menus.soundBusy = false;
+    };
+    sound.menuSoundsLoaded = [this] { version.loadVersionSounds(); };
+    sound.menuSoundsUnloaded = [this] { version.unloadVersionSounds(); };
     loop.setKeyHandler([this](int key) { Form_KeyDown(key); });
     loop.setCloseHandler([this] { Form_Unload(); });
     tmrVoss.setHandler([this] { numbers.numberSpeechTick(); });

@@ -1,6 +1,6 @@
 #include "sound/number_system.h"
 
-#include "game/main_form.h"
+#include "platform/ports.h"
 
 namespace zorvan {
 
@@ -31,7 +31,7 @@ void NumberSystem::dropFirstClip() {
 std::string NumberSystem::pathOf(std::string_view entry) const {
     std::string path = isPath(entry) ? std::string(entry) : "sounds/numbers/" + std::string(entry) + ".wav";
     // A whole path may have come from programPath(): make it relative to the folder again.
-    const std::string root = form_.programPath("");
+    const std::string root = sound_.platform().files().absolutePath("");
     if (path.rfind(root, 0) == 0) path.erase(0, root.size());
     return path;
 }
@@ -39,7 +39,7 @@ std::string NumberSystem::pathOf(std::string_view entry) const {
 std::string NumberSystem::phraseOfQueue() const {
     std::string phrase;
     for (int i = 0; i < count_; ++i) {
-        const std::string words = said_[i] ? *said_[i] : form_.sound.voice.wordsOf(pathOf(queue_[i]));
+        const std::string words = said_[i] ? *said_[i] : sound_.voice.wordsOf(pathOf(queue_[i]));
         if (words.empty()) continue;
         if (!phrase.empty()) phrase += ' ';
         phrase += words;
@@ -50,8 +50,8 @@ std::string NumberSystem::phraseOfQueue() const {
 void NumberSystem::playFirst() {
     const std::string path = pathOf(queue_[0]);
     numberClip_.reset();
-    numberClip_ = form_.sound.loadWave(path);
-    if (form_.sound.voice.on()) {
+    numberClip_ = sound_.loadWave(path);
+    if (sound_.voice.on()) {
         if (phraseLeft_ > 0) {
             numberClip_->speakAs("");
             --phraseLeft_;
@@ -88,7 +88,7 @@ void NumberSystem::waitForNumberSpeech() {
     if (!numberClipCreated_ && count_ == 0) return;
     do {
         numberSpeechTick();
-        form_.loop.pump();
+        sound_.loop().pump();
     } while (speaking());
 }
 

@@ -13,13 +13,11 @@
 
 namespace zorvan {
 
-class MainForm;
-
 class NumberSystem {
 public:
     static constexpr int kQueueSize = 50;
 
-    explicit NumberSystem(MainForm& form) : form_(form) {}
+    explicit NumberSystem(SoundSystem& sound) : sound_(sound) {}
 
     // Appends the clips that say value (0 or more; nine digits or more say nothing).
     void speakNumber(std::int32_t value, bool digitByDigit);
@@ -50,7 +48,7 @@ private:
     void sayMillions(int digits);
     char takeDigit();
 
-    MainForm& form_;
+    SoundSystem& sound_;
     std::array<std::string, kQueueSize> queue_;
     // What the system speech says for each entry: nothing, the clip's own words; the whole
     // number on a number's first clip, and "" on its others.

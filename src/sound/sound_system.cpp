@@ -2,7 +2,6 @@
 
 #include <span>
 
-#include "game/main_form.h"
 #include "platform/ports.h"
 
 namespace zorvan {
@@ -84,7 +83,7 @@ void releaseAll(std::array<SoundSlot, N>& slots) {
 
 }  // namespace
 
-SoundSystem::SoundSystem(MainForm& form) : voice(form), form_(form) {}
+SoundSystem::SoundSystem(Platform& platform, EventLoop& loop) : voice(*this), platform_(platform), loop_(loop) {}
 
 SoundSystem::~SoundSystem() {
     // Buffers must go before the map that they unregister from.
@@ -95,15 +94,13 @@ SoundSystem::~SoundSystem() {
     menu = {};
 }
 
-Platform& SoundSystem::platform() { return form_.platform; }
-
 void SoundSystem::initSound() {
     open_ = true;
-    form_.platform.setVoiceEndListener([this](std::uint32_t voice) { voiceEnded(voice); });
+    platform_.setVoiceEndListener([this](std::uint32_t voice) { voiceEnded(voice); });
 }
 
 void SoundSystem::shutdownSound() {
-    form_.platform.setVoiceEndListener(nullptr);
+    platform_.setVoiceEndListener(nullptr);
     open_ = false;
 }
 
@@ -121,10 +118,10 @@ std::vector<SoundBuffer*> SoundSystem::liveBuffers() const {
 }
 
 std::shared_ptr<const PcmClip> SoundSystem::decode(const std::string& path) {
-    ClipCache& cache = form_.platform.clipCache() ? *form_.platform.clipCache() : clips_;
-    const std::string key = form_.platform.files().absolutePath(path);
+    ClipCache& cache = platform_.clipCache() ? *platform_.clipCache() : clips_;
+    const std::string key = platform_.files().absolutePath(path);
     if (auto clip = cache.find(key)) return clip;
-    auto bytes = form_.platform.files().read(path);
+    auto bytes = platform_.files().read(path);
     if (!bytes) throw SoundLoadError(path, "the file is missing or unreadable");
     std::string error;
     auto clip = decodeWav(
@@ -137,13 +134,13 @@ std::shared_ptr<const PcmClip> SoundSystem::decode(const std::string& path) {
 SoundSlot SoundSystem::loadWave(std::string_view path) {
     std::string name(path);
     auto clip = decode(name);
-    auto voice = form_.platform.mixer().create(std::move(clip));
+    auto voice = platform_.mixer().create(std::move(clip));
     // The player turns these two down apart from the rest.
     if (name == "sounds/menu/music.wav" || name == "sounds/amb.wav")
-        form_.platform.mixer().setGroup(voice, SoundGroup::Music);
+        platform_.mixer().setGroup(voice, SoundGroup::Music);
     SoundSlot buffer(new SoundBuffer(*this, voice, name));
     live_[voice] = buffer.get();
-    if (form_.platform.logging()) form_.platform.log("load " + name + " #" + std::to_string(voice));
+    if (platform_.logging()) platform_.log("load " + name + " #" + std::to_string(voice));
     return buffer;
 }
 
@@ -175,12 +172,12 @@ void SoundSystem::loadMenuSounds() {
     numbered(menu.lgEntries, "sounds/lgs/lg");
     numbered(menu.ltEntries, "sounds/lgs/lt");
     numbered(menu.laEntries, "sounds/lgs/la");
-    form_.version.loadVersionSounds();
+    if (menuSoundsLoaded) menuSoundsLoaded();
 }
 
 void SoundSystem::unloadMenuSounds() {
     menu = {};
-    form_.version.unloadVersionSounds();
+    if (menuSoundsUnloaded) menuSoundsUnloaded();
 }
 
 void SoundSystem::loadGameSounds() {
@@ -217,7 +214,7 @@ void SoundSystem::unloadBonusSounds() { bonus = {}; }
 
 void SoundSystem::playWave(std::string_view folder, std::string_view name, bool wait,
                            std::int32_t pan, bool secondChannel) {
-    form_.key_k = 0;
+    if (forgetKey) forgetKey();
     std::string path = "sounds/";
     if (!folder.empty()) {
         path += folder;
@@ -244,7 +241,7 @@ void SoundSystem::stopSpeechChannels() {
 }
 
 void SoundSystem::waitWhilePlaying(const SoundSlot& buffer) {
-    while (buffer && buffer->isPlaying()) form_.loop.pump();
+    while (buffer && buffer->isPlaying()) loop_.pump();
 }
 
 }  // namespace zorvan

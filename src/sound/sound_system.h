@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -14,13 +15,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/event_loop.h"
 #include "sound/clip_cache.h"
 #include "sound/mixer.h"
 #include "sound/system_voice.h"
 
 namespace zorvan {
 
-class MainForm;
 class SoundSystem;
 class Platform;
 
@@ -123,7 +124,7 @@ struct BonusBank {
 
 class SoundSystem {
 public:
-    explicit SoundSystem(MainForm& form);
+    SoundSystem(Platform& platform, EventLoop& loop);
     ~SoundSystem();
     SoundSystem(const SoundSystem&) = delete;
     SoundSystem& operator=(const SoundSystem&) = delete;
@@ -159,7 +160,17 @@ public:
     SoundSlot speechChannelB;
     SystemVoice voice;  // the recorded voice's words in the system's speech, as an option
 
-    Platform& platform();
+    Platform& platform() { return platform_; }
+    EventLoop& loop() { return loop_; }
+
+    // Set by the game that owns this sound system. forgetKey clears the last key pressed
+    // (playWave does, before it plays). holdMainMenu runs its argument with the main menu
+    // held: nothing when a clip is already being played to its end over the menu, else the
+    // menu's clips stopped and its keys ignored until the argument returns. menuSoundsLoaded
+    // and menuSoundsUnloaded end loadMenuSounds and unloadMenuSounds.
+    std::function<void()> forgetKey;
+    std::function<void(const std::function<void()>&)> holdMainMenu;
+    std::function<void()> menuSoundsLoaded, menuSoundsUnloaded;
     std::vector<SoundBuffer*> liveBuffers() const;  // every buffer not yet released
 
 private:
@@ -168,7 +179,8 @@ private:
     void voiceEnded(std::uint32_t voice);
     std::shared_ptr<const PcmClip> decode(const std::string& path);
 
-    MainForm& form_;
+    Platform& platform_;
+    EventLoop& loop_;
     bool open_ = false;
     std::unordered_map<Mixer::VoiceId, SoundBuffer*> live_;
     ClipCache clips_;  // unless the platform brings one that outlives the game

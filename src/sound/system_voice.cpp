@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
-#include "game/main_form.h"
+#include "platform/ports.h"
 #include "platform/speech.h"
+#include "sound/sound_system.h"
 
 namespace zorvan {
 
@@ -14,7 +15,7 @@ constexpr std::string_view kApp = "Kestrine", kSection = "zorvan";
 }  // namespace
 
 void SystemVoice::start() {
-    const std::string stored = form_.platform.settings().get(kApp, kSection, kKey, "recorded");
+    const std::string stored = sound_.platform().settings().get(kApp, kSection, kKey, "recorded");
     if (stored != "system") {
         if (stored != "recorded")
             std::fprintf(stderr, "zorvan: speech=%s in the settings is neither \"recorded\" nor \"system\": the recorded voice speaks\n",
@@ -27,31 +28,29 @@ void SystemVoice::start() {
     }
     // Said once, then the game goes on as if the choice were "recorded"; the choice is kept
     // for the next start.
-    form_.sound.playWave("speech", "no_system_speech", true, 0, false);
+    sound_.playWave("speech", "no_system_speech", true, 0, false);
 }
 
 void SystemVoice::toggle() {
-    Menus& menus = form_.menus;
-    if (menus.soundBusy) return;
-    menus.soundBusy = true;
-    menus.stopMainMenuSounds();
-    SoundSlot& music = form_.sound.menu.music;
-    if (music) music->setVolume(-800);
-    std::string_view said = "no_system_speech";
-    if (on_ || connect()) {
-        on_ = !on_;
-        said = on_ ? "system_speech" : "recorded_speech";
-        if (!form_.platform.settings().set(kApp, kSection, kKey, on_ ? "system" : "recorded"))
-            std::fprintf(stderr, "zorvan: the speech setting could not be stored; it holds until the game ends\n");
-    }
-    // In the new mode: the system speech says "The system voice is on".
-    form_.sound.playWave("speech", said, true, 0, false);
-    if (music) music->setVolume(0);
-    menus.soundBusy = false;
+    if (!sound_.holdMainMenu) return;
+    sound_.holdMainMenu([this] {
+        SoundSlot& music = sound_.menu.music;
+        if (music) music->setVolume(-800);
+        std::string_view said = "no_system_speech";
+        if (on_ || connect()) {
+            on_ = !on_;
+            said = on_ ? "system_speech" : "recorded_speech";
+            if (!sound_.platform().settings().set(kApp, kSection, kKey, on_ ? "system" : "recorded"))
+                std::fprintf(stderr, "zorvan: the speech setting could not be stored; it holds until the game ends\n");
+        }
+        // In the new mode: the system speech says "The system voice is on".
+        sound_.playWave("speech", said, true, 0, false);
+        if (music) music->setVolume(0);
+    });
 }
 
 bool SystemVoice::connect() {
-    SystemSpeech* speech = form_.platform.speech();
+    SystemSpeech* speech = sound_.platform().speech();
     const std::string why = speech ? speech->open() : "this build of the game has no system speech";
     if (!why.empty()) {
         std::fprintf(stderr, "zorvan: the system speech cannot be used (%s); the recorded voice speaks\n", why.c_str());
@@ -59,7 +58,7 @@ bool SystemVoice::connect() {
     }
     if (!tableRead_) {
         tableRead_ = true;
-        if (auto text = form_.platform.files().read(kTable)) words_ = Captions::parseTable(*text);
+        if (auto text = sound_.platform().files().read(kTable)) words_ = Captions::parseTable(*text);
         if (words_.empty())
             std::fprintf(stderr, "zorvan: %s is missing from the game folder: the recorded voice speaks\n",
                          std::string(kTable).c_str());
@@ -77,7 +76,7 @@ void SystemVoice::clipStarted(SoundBuffer& clip) {
     auto it = on_ ? words_.find(clip.path()) : words_.end();
     const bool silenced = it != words_.end();
     if (silenced != clip.silenced_) {
-        form_.platform.mixer().setSilenced(clip.number(), silenced);
+        sound_.platform().mixer().setSilenced(clip.number(), silenced);
         clip.silenced_ = silenced;
     }
     if (!silenced) return;
@@ -91,7 +90,7 @@ void SystemVoice::clipStarted(SoundBuffer& clip) {
 }
 
 void SystemVoice::say(const std::string& text, std::uint32_t voice) {
-    SystemSpeech* speech = form_.platform.speech();
+    SystemSpeech* speech = sound_.platform().speech();
     if (speech && speech->say(text)) {
         speaking_ = voice;
         return;
@@ -101,17 +100,17 @@ void SystemVoice::say(const std::string& text, std::uint32_t voice) {
     std::fprintf(stderr, "zorvan: the system speech stopped taking words; the recorded voice speaks\n");
     on_ = false;
     speaking_.reset();
-    for (SoundBuffer* buffer : form_.sound.liveBuffers())
+    for (SoundBuffer* buffer : sound_.liveBuffers())
         if (buffer->silenced_) {
-            form_.platform.mixer().setSilenced(buffer->number(), false);
+            sound_.platform().mixer().setSilenced(buffer->number(), false);
             buffer->silenced_ = false;
         }
 }
 
 void SystemVoice::clipStopped(const SoundBuffer& clip) {
-    if (!speaking_ || *speaking_ != clip.number() || !form_.platform.mixer().isPlaying(clip.number())) return;
+    if (!speaking_ || *speaking_ != clip.number() || !sound_.platform().mixer().isPlaying(clip.number())) return;
     speaking_.reset();
-    if (SystemSpeech* speech = form_.platform.speech()) speech->stop();
+    if (SystemSpeech* speech = sound_.platform().speech()) speech->stop();
 }
 
 }  // namespace zorvan

@@ -17,8 +17,8 @@
 
 namespace zorvan {
 
-class MainForm;
 class SoundBuffer;
+class SoundSystem;
 
 class SystemVoice {
 public:
@@ -26,7 +26,7 @@ public:
     // The words of every clip of words only, written into the game folder by the build.
     static constexpr std::string_view kTable = "spoken.tsv";
 
-    explicit SystemVoice(MainForm& form) : form_(form) {}
+    explicit SystemVoice(SoundSystem& sound) : sound_(sound) {}
 
     // At start-up, with the main menu's sounds loaded: takes up the stored choice. When the
     // system speech cannot be reached the recorded voice says so and the game goes on with it.
@@ -47,7 +47,7 @@ private:
     bool connect();
     void say(const std::string& text, std::uint32_t voice);
 
-    MainForm& form_;
+    SoundSystem& sound_;
     bool on_ = false;
     bool tableRead_ = false;
     Captions::Table words_;

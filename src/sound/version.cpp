@@ -2,16 +2,15 @@
 
 #include <string>
 
-#include "game/main_form.h"
 
 namespace zorvan {
 
 void VersionControl::loadVersionSounds() {
-    versionWord_ = form_.sound.loadWave("sounds/vControl/version.wav");
-    pointWord_ = form_.sound.loadWave("sounds/vControl/point.wav");
+    versionWord_ = sound_.loadWave("sounds/vControl/version.wav");
+    pointWord_ = sound_.loadWave("sounds/vControl/point.wav");
     for (std::size_t digit = 0; digit < versionDigitSounds_.size(); ++digit)
         versionDigitSounds_[digit] =
-            form_.sound.loadWave("sounds/vControl/" + std::to_string(digit) + ".wav");
+            sound_.loadWave("sounds/vControl/" + std::to_string(digit) + ".wav");
     // The system speech says the version whole, as it says numbers.
     versionWord_->speakAs("Version " + std::string(versionString));
     pointWord_->speakAs("");
@@ -25,17 +24,16 @@ void VersionControl::unloadVersionSounds() {
 }
 
 void VersionControl::announceVersion() {
-    // A nested announcement would clear soundBusy under the clip that set it.
-    if (form_.menus.soundBusy) return;
-    form_.menus.soundBusy = true;
-    form_.menus.stopMainMenuSounds();
-    // Not rewound: a clip that played to its end is back at its start.
-    bool going = playToEnd(versionWord_);
-    for (char c : versionString) {
-        if (!going) break;
-        going = sayVersionCharacter(c);
-    }
-    form_.menus.soundBusy = false;
+    // Held, so a nested announcement cannot free the menu under the clip that held it.
+    if (!sound_.holdMainMenu) return;
+    sound_.holdMainMenu([this] {
+        // Not rewound: a clip that played to its end is back at its start.
+        bool going = playToEnd(versionWord_);
+        for (char c : versionString) {
+            if (!going) break;
+            going = sayVersionCharacter(c);
+        }
+    });
 }
 
 bool VersionControl::sayVersionCharacter(char c) {
@@ -47,7 +45,7 @@ bool VersionControl::sayVersionCharacter(char c) {
 bool VersionControl::playToEnd(SoundSlot& clip) {
     if (!clip) return false;
     clip->play(false);
-    form_.sound.waitWhilePlaying(clip);
+    sound_.waitWhilePlaying(clip);
     return true;
 }
 

@@ -9,13 +9,11 @@
 
 namespace zorvan {
 
-class MainForm;
-
 class VersionControl {
 public:
     static constexpr std::string_view versionString = "1.2";
 
-    explicit VersionControl(MainForm& form) : form_(form) {}
+    explicit VersionControl(SoundSystem& sound) : sound_(sound) {}
     VersionControl(const VersionControl&) = delete;
     VersionControl& operator=(const VersionControl&) = delete;
 
@@ -32,7 +30,7 @@ private:
     bool sayVersionCharacter(char c);
     bool playToEnd(SoundSlot& clip);
 
-    MainForm& form_;
+    SoundSystem& sound_;
     SoundSlot versionWord_;                        // sounds/vControl/version.wav
     SoundSlot pointWord_;                          // sounds/vControl/point.wav
     std::array<SoundSlot, 10> versionDigitSounds_;  // sounds/vControl/0.wav .. 9.wav

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
-#include "game/main_form.h"
 #include "platform/keys.h"
+#include "platform/ports.h"
 
 namespace zorvan {
 
@@ -52,7 +52,7 @@ std::optional<std::int32_t> step(std::int32_t level, int direction, bool offAllo
 }  // namespace volume
 
 void VolumeControl::load() {
-    SettingsStore& store = form_.platform.settings();
+    SettingsStore& store = sound_.platform().settings();
     auto read = [&](std::string_view key, bool offAllowed) -> std::int32_t {
         const std::string text = store.get(kApp, kSection, key, "");
         if (text.empty()) return 0;
@@ -69,7 +69,7 @@ void VolumeControl::load() {
 }
 
 void VolumeControl::apply(bool isMusic) {
-    Platform& p = form_.platform;
+    Platform& p = sound_.platform();
     if (isMusic) p.mixer().setGroupVolume(SoundGroup::Music, music_);
     else p.mixer().setMasterVolume(master_);
     if (p.logging()) p.log(std::string("group ") + (isMusic ? "music " : "master ") + std::to_string(isMusic ? music_ : master_));
@@ -88,20 +88,20 @@ void VolumeControl::keyDown(int key) {
     level = *next;
     apply(isMusic);
     // Stored at once: a crash or a killed game keeps what the player chose.
-    form_.platform.settings().set(kApp, kSection, isMusic ? "music" : "master", volume::format(level));
+    sound_.platform().settings().set(kApp, kSection, isMusic ? "music" : "master", volume::format(level));
     confirm(tick_, "sounds/volume.wav", isMusic ? SoundGroup::Music : SoundGroup::Effects);
 }
 
 void VolumeControl::confirm(SoundSlot& slot, std::string_view path, SoundGroup group) {
     if (!slot) {
         try {
-            slot = form_.sound.loadWave(path);
+            slot = sound_.loadWave(path);
         } catch (const SoundLoadError& e) {
             std::fprintf(stderr, "zorvan: %s\n", e.what());
             return;
         }
     }
-    form_.platform.mixer().setGroup(slot->number(), group);
+    sound_.platform().mixer().setGroup(slot->number(), group);
     slot->stop();
     slot->rewind();
     slot->play(false);

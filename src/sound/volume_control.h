@@ -12,8 +12,6 @@
 
 namespace zorvan {
 
-class MainForm;
-
 namespace volume {
 
 // Levels in hundredths of a dB: 0, -300 .. -3000, and for the music also kOff.
@@ -29,7 +27,7 @@ std::optional<std::int32_t> step(std::int32_t level, int direction, bool offAllo
 
 class VolumeControl {
 public:
-    explicit VolumeControl(MainForm& form) : form_(form) {}
+    explicit VolumeControl(SoundSystem& sound) : sound_(sound) {}
     VolumeControl(const VolumeControl&) = delete;
     VolumeControl& operator=(const VolumeControl&) = delete;
 
@@ -47,7 +45,7 @@ private:
     // Plays a short clip, loaded the first time; a clip that cannot be loaded is skipped.
     void confirm(SoundSlot& slot, std::string_view path, SoundGroup group);
 
-    MainForm& form_;
+    SoundSystem& sound_;
     std::int32_t music_ = 0;
     std::int32_t master_ = 0;
     SoundSlot tick_;   // sounds/volume.wav, at the level just set
