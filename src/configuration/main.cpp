@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "platform/data_folder.h"
-#include "platform/screen_reader_ready.h"
+#include "platform/qt/screen_reader_ready.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -72,7 +72,7 @@ void MainForm::wireMenus() {
     MenuActions& a = menus.actions;
     a.newGame = [this] { newGame(); };
     a.carChosen = [this](std::int16_t carType) {
-        if (carType >= 1 && carType <= 4) m_speed = kCarSpeeds[carType - 1];
+        if (carType >= 1 && carType <= 4) race.m_speed = kCarSpeeds[carType - 1];
     };
     a.loadSavedGame = [this] { loadSavedGame(); };
     a.submitScore = [this] { scoreStuf(); };
@@ -90,7 +90,7 @@ bool MainForm::topTenKeyDown(int keyCode) { return localScores.topTenKeyDown(key
 
 // The end of a game, as the race calls it.
 void MainForm::addToTopTen(std::int32_t gamePoints) { localScores.addToTopTen(gamePoints); }
-void MainForm::writeStatsReport() { localScores.writeStatsReport(endCause); }
+void MainForm::writeStatsReport() { localScores.writeStatsReport(race.endCause); }
 
 MainForm::~MainForm() {
     // The platform may outlive this game (a new run after Configuration).

@@ -13,7 +13,7 @@
 
 #include <cstdio>
 
-#include "platform/screen_reader_ready.h"
+#include "platform/qt/screen_reader_ready.h"
 
 namespace {
 

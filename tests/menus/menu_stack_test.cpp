@@ -169,7 +169,7 @@ TEST_F(MenuStackTest, CarAndDifficultyToARaceAndBackHoldOneMenuAtATime) {
     walk({vk::Left});
     expectOpen("main");
     walk({vk::Enter, vk::Enter, vk::Enter});
-    ASSERT_TRUE(s.form.game);
+    ASSERT_TRUE(s.form.race.game);
     // No menu listens during a race.
     EXPECT_TRUE(openMenus().empty());
     EXPECT_TRUE(s.form.menus.stack.empty());
@@ -177,7 +177,7 @@ TEST_F(MenuStackTest, CarAndDifficultyToARaceAndBackHoldOneMenuAtATime) {
     s.pressAt(vk::Enter, s.now() + 300);
     walk({vk::Escape});
     s.runFor(500);
-    EXPECT_FALSE(s.form.game);
+    EXPECT_FALSE(s.form.race.game);
     expectOpen("main");
 }
 
@@ -245,7 +245,7 @@ TEST_F(MenuStackTest, LeftDuringAKeyConfirmationLeavesTheKeyMapForTheMainMenu) {
 
 TEST_F(MenuStackTest, AKeyGoesToTheRaceBeforeAnyMenu) {
     walk({vk::Enter, vk::Enter, vk::Enter});
-    ASSERT_TRUE(s.form.game);
+    ASSERT_TRUE(s.form.race.game);
     // Even a menu left open by mistake under a race gets none of the race's keys.
     auto& m = s.form.menus;
     m.stack.open(m.mainMenu);
@@ -256,7 +256,7 @@ TEST_F(MenuStackTest, AKeyGoesToTheRaceBeforeAnyMenu) {
     s.runFor(200);
     EXPECT_EQ(s.form.mode, mode);           // M and F5 would switch the theme in the main menu
     EXPECT_EQ(m.mainMenuIndex, index);      // End, Down and Home would move it
-    EXPECT_TRUE(s.form.game);
+    EXPECT_TRUE(s.form.race.game);
     EXPECT_FALSE(s.has("play sounds/speech/arcade_mode.wav once", at)) << s.dump(at);
     EXPECT_FALSE(s.has("play sounds/vControl/version.wav once", at)) << s.dump(at);
     m.stack.closeAll();
