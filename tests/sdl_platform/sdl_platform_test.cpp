@@ -32,6 +32,18 @@ void pressKey(SDL_Keycode key) {
     ASSERT_EQ(SDL_PushEvent(&event), 1);
 }
 
+// A replay of the game's version that holds one key, 37 (Left) at 40 ms.
+Replay replayWithOneKey() {
+    Replay replay;
+    replay.programVersion = "1.2";
+    ReplayInput key;
+    key.kind = ReplayInput::Kind::Key;
+    key.atMs = 40;
+    key.key = 37;
+    replay.inputs.push_back(key);
+    return replay;
+}
+
 std::optional<Replay> recorded(Platform& platform) {
     auto text = platform.replaySoFar();
     if (!text) return std::nullopt;
@@ -187,16 +199,11 @@ TEST_F(SdlPlatformTest, EveryRunIsRecordedAsItGoes) {
 }
 
 TEST_F(SdlPlatformTest, AReplayIsPlayedAtItsOwnTimesAwayFromThePlayersFiles) {
-    Replay replay;
-    replay.programVersion = "1.2";
+    Replay replay = replayWithOneKey();
     replay.seed = 99;
     replay.files.push_back({"config.dat", std::string("Bob\r\nnun\r\nFR\r\n")});
     replay.files.push_back({"savegame.dat", std::nullopt});
-    ReplayInput key;
-    key.kind = ReplayInput::Kind::Key;
-    key.atMs = 40;
-    key.key = 37;
-    replay.inputs.push_back(key);
+    ReplayInput key = replay.inputs[0];
     ReplayInput wake;
     wake.kind = ReplayInput::Kind::Wake;
     wake.fromMs = 40;
@@ -254,13 +261,7 @@ TEST_F(SdlPlatformTest, AReplayIsPlayedAtItsOwnTimesAwayFromThePlayersFiles) {
 // As the simulated platform does: what the replay lacks, or has at a time the run has passed,
 // ends the playback with the reason instead of the wall clock's date or a key taken late.
 TEST_F(SdlPlatformTest, AReplayWithoutMoreDatesOrWithAnInputInThePastIsAMismatch) {
-    Replay replay;
-    replay.programVersion = "1.2";
-    ReplayInput key;
-    key.kind = ReplayInput::Kind::Key;
-    key.atMs = 40;
-    key.key = 37;
-    replay.inputs.push_back(key);
+    Replay replay = replayWithOneKey();
     SdlOptions options;
     options.replay = &replay;
     {
