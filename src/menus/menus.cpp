@@ -57,24 +57,16 @@ Menus::Menus(SoundSystem& sound, NumberSystem& numbers)
     lgMenu.speak = [this](std::int16_t n) { playLgMenuEntry(n); };
     lgMenu.silence = [this] { stopLgMenuSounds(); };
     lgMenu.choose = [this](std::int16_t n) { lgMenuChoose(n); };
-    lgMenu.back = [this] {
-        stack.close(lgMenu);
-        showMainMenu();
-    };
+    // Opening a menu takes the place of the one open: going back needs no close.
+    lgMenu.back = [this] { showMainMenu(); };
 
     ltList.speak = [this](std::int16_t n) { playLtEntry(n); };
     ltList.silence = [this] { stopLtSounds(); };
-    ltList.back = [this] {
-        stack.close(ltList);
-        openLgMenu();
-    };
+    ltList.back = [this] { openLgMenu(); };
 
     laList.speak = [this](std::int16_t n) { playLaEntry(n); };
     laList.silence = [this] { stopLaSounds(); };
-    laList.back = [this] {
-        stack.close(laList);
-        openLgMenu();
-    };
+    laList.back = [this] { openLgMenu(); };
 }
 
 // ---- main, car and difficulty menus --------------------------------------------------------
@@ -158,7 +150,6 @@ void Menus::carMenuSelect() { carMenu.select(); }
 
 void Menus::carMenuChoose(std::int16_t entry) {
     clickOnce();
-    stack.close(carMenu);
     selectedCarType = entry;
     if (actions.carChosen) actions.carChosen(entry);
     openDifficultyMenu();

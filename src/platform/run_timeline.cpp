@@ -21,6 +21,9 @@ std::string describe(const ReplayInput& in) {
     return "input";
 }
 
+// The key an arrival hands to the game; a close is key 0.
+int keyOf(ReplayInput::Kind kind, int key) { return kind == ReplayInput::Kind::Close ? 0 : key; }
+
 }  // namespace
 
 RunTimeline::RunTimeline() = default;
@@ -102,7 +105,7 @@ void RunTimeline::admitArrivals() {
         }
         ReplayInput input = inputNow(a.kind);
         input.key = a.key;
-        admitted_.push_back(a.kind == ReplayInput::Kind::Close ? 0 : a.key);
+        admitted_.push_back(keyOf(a.kind, a.key));
         record(input);
     }
 }
@@ -115,7 +118,7 @@ void RunTimeline::admitReplies() {
 std::optional<int> RunTimeline::takeKey() {
     if (!run_.admitting)
         while (!arrivals_.empty() && arrivals_.front().atMs <= now_) {
-            admitted_.push_back(arrivals_.front().kind == ReplayInput::Kind::Close ? 0 : arrivals_.front().key);
+            admitted_.push_back(keyOf(arrivals_.front().kind, arrivals_.front().key));
             arrivals_.pop_front();
         }
     while (!admitted_.empty()) {
@@ -159,11 +162,11 @@ bool RunTimeline::replayInputsLeft() const {
     if (!run_.replay) return false;
     if (nextReplayed()) return true;
     const auto& inputs = run_.replay->inputs;
-    for (std::size_t i = nextDate_; i < inputs.size(); ++i)
-        if (inputs[i].kind == ReplayInput::Kind::Date) return true;
-    for (std::size_t i = nextSpeech_; i < inputs.size(); ++i)
-        if (inputs[i].kind == ReplayInput::Kind::Speech) return true;
-    return false;
+    auto anyFrom = [&inputs](std::size_t cursor, ReplayInput::Kind kind) {
+        return std::any_of(inputs.begin() + static_cast<std::ptrdiff_t>(std::min(cursor, inputs.size())),
+                           inputs.end(), [kind](const ReplayInput& in) { return in.kind == kind; });
+    };
+    return anyFrom(nextDate_, ReplayInput::Kind::Date) || anyFrom(nextSpeech_, ReplayInput::Kind::Speech);
 }
 
 RunTimeline::ReplayStep RunTimeline::replayStep(std::int64_t target) const {
@@ -185,8 +188,8 @@ void RunTimeline::replayArrived(const ReplayStep& step) {
     if (step.wake) takeReplayed();
     for (const ReplayInput* in = nextReplayed(); in && in->atMs == now_ && in->kind != ReplayInput::Kind::Wake;
          in = nextReplayed()) {
-        if (in->kind == ReplayInput::Kind::Key) admitted_.push_back(in->key);
-        if (in->kind == ReplayInput::Kind::Close) admitted_.push_back(0);
+        if (in->kind == ReplayInput::Kind::Key || in->kind == ReplayInput::Kind::Close)
+            admitted_.push_back(keyOf(in->kind, in->key));
         if (in->kind == ReplayInput::Kind::HttpReply && !replayHttp_->answer(in->call, in->reply))
             throw ReplayMismatch("the replay has a " + describe(*in) + ", the run had made " +
                                  std::to_string(replayHttp_->started()) + " requests or answered it already");

@@ -175,16 +175,17 @@ void SimPlatform::idleUntil(std::int64_t deadlineMs) {
     if (timeline_.replaying()) step = timeline_.replayStep(deadlineMs);
     std::int64_t target = step.at;
     if (!step.wake) {
-        if (timeline_.replaying()) {
-        } else if (timeline_.admitting()) {
+        // A replay's inputs are in the step already; a run that admits what comes in waits for
+        // the next arrival; a plain script for its next key.
+        if (!timeline_.admitting()) {
+            target = std::min(target, timeline_.nextKeyAt());
+        } else if (!timeline_.replaying()) {
             target = std::min(target, timeline_.nextArrivalAt());
             if (RecordingHttp* held = timeline_.heldReplies(); held && held->waiting()) {
                 // No real time passes here: the reply comes in at the first moment it can.
                 held->waitForArrival();
                 target = std::min(target, now + 1);
             }
-        } else {
-            target = std::min(target, timeline_.nextKeyAt());
         }
         if (auto frames = mixer_.framesUntilNextEnd()) {
             auto ms = static_cast<std::int64_t>((*frames + kFramesPerMs - 1) / kFramesPerMs);
