@@ -56,14 +56,10 @@ KeyMap::KeyMap(Platform& platform, EventLoop& loop, SoundSystem& sound, Menus& m
         } else if (n == 12) {
             restoreDefaultKeys();
         } else if (n == 13) {
-            menus_.stack.close(keyMenu);
             menus_.showMainMenu();
         }
     };
-    keyMenu.back = [this] {
-        menus_.stack.close(keyMenu);
-        menus_.showMainMenu();
-    };
+    keyMenu.back = [this] { menus_.showMainMenu(); };
     // A key being waited for is the new key of an action, not a move in the menu.
     keyMenu.otherKeys = [this](int) { return waitingForKey; };
 }

@@ -127,10 +127,7 @@ void Menus::mainMenuChoose(std::int16_t entry) {
     case 1: openCarMenu(); break;
     case 2: run(actions.loadSavedGame); break;
     case 3: run(actions.submitScore); break;
-    case 4:
-        stack.close(mainMenu);
-        run(actions.openTopTen);
-        break;
+    case 4: run(actions.openTopTen); break;
     case 5: run(actions.openKeyMap); break;
     case 6: openLgMenu(); break;
     case 7: playClipOverMusic(sound_.menu.test); break;

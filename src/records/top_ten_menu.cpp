@@ -35,17 +35,11 @@ LocalScores::LocalScores(Platform& platform, SoundSystem& sound, NumberSystem& n
         case 2: chooseList('b'); break;
         case 3: chooseList('c'); break;
         case 4: clearAllLists(); break;
-        case 5:
-            menus_.stack.close(topTenMenu);
-            menus_.showMainMenu();
-            break;
+        case 5: menus_.showMainMenu(); break;
         default: break;
         }
     };
-    topTenMenu.back = [this] {
-        menus_.stack.close(topTenMenu);
-        menus_.showMainMenu();
-    };
+    topTenMenu.back = [this] { menus_.showMainMenu(); };
 
     // Place 1 is not spoken on opening: it is heard by coming back up to it.
     topTenList.speak = [this](std::int16_t n) { numbers_.speakNumber(topTen_.topTenList(n), false); };
@@ -112,7 +106,6 @@ void LocalScores::chooseList(char letter) {
     }
     topTen_.loadTopTenList(letter, lsDat.content());
     topTenListLetter = letter;
-    menus_.stack.close(topTenMenu);
     openTopTenList();
 }
 
