@@ -86,7 +86,6 @@ void MainForm::wireMenus() {
 }
 
 void MainForm::openTopTenMenu() { localScores.openTopTenMenu(); }
-bool MainForm::topTenKeyDown(int keyCode) { return localScores.topTenKeyDown(keyCode); }
 
 // The end of a game, as the race calls it.
 void MainForm::addToTopTen(std::int32_t gamePoints) { localScores.addToTopTen(gamePoints); }

@@ -63,8 +63,6 @@ public:
     void loadSavedGame();
     void scoreStuf();  // submits the pending score and speaks the outcome
     void openTopTenMenu();
-    // Keys for the top-ten menu and list; false when neither is open.
-    bool topTenKeyDown(int keyCode);
     // Hands a finished game to the score client as its pending score.
     void storeGameRecord();
 

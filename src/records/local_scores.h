@@ -71,8 +71,6 @@ public:
     void topTenListPrevious();
     void topTenListNext();
     void stopTopTenListPrompt();
-    // The key handler's share while the menu or a list is open; false when neither is.
-    bool topTenKeyDown(int keyCode);
     // Leaves a list: Left for the top-ten menu, Enter or Escape for the main menu.
     void leaveTopTenList(bool toMainMenu);
 

@@ -147,10 +147,4 @@ void LocalScores::leaveTopTenList(bool toMainMenu) {
     else openTopTenMenu();
 }
 
-bool LocalScores::topTenKeyDown(int keyCode) {
-    if (!topTenMenuActive() && !topTenListActive()) return false;
-    menus_.stack.keyDown(keyCode);
-    return true;
-}
-
 }  // namespace zorvan
